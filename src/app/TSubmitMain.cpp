@@ -1,0 +1,419 @@
+#include "TSubmitMain.h"
+
+#include "AttentionFlasher.h"
+#include "maintenance/TProxyset.h"
+#include "maintenance/TUpdateBox.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
+#include "submission/TLiveResult.h"
+#include "tools/TSpider.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
+#include "ui/ProgramPaths.h"
+#include "ui/Skin.h"
+#include "ui/TCLEDLabel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace SK = SettingsKeys;
+
+namespace {
+
+QWidget* makePage(const QString& objectName)
+{
+    auto* page = new QWidget;
+    page->setObjectName(objectName);
+    return page;
+}
+
+QTabWidget* makePageControl(const QString& objectName, QWidget* parent)
+{
+    auto* control = new QTabWidget(parent);
+    control->setObjectName(objectName);
+    return control;
+}
+
+// A picture label that stretches its pixmap over the whole page.
+class AboutPicture : public QLabel
+{
+public:
+    explicit AboutPicture(QWidget* parent) : QLabel(parent)
+    {
+        setScaledContents(true);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+};
+
+} // namespace
+
+TSubmitMain::TSubmitMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("SubmitMain"));
+    setWindowTitle(QStringLiteral("Vantor Pro v4"));
+    resize(649, 379);
+
+    m_flasher = new AttentionFlasher(this);
+    createMenus();
+    createPages();
+    runStartup();
+    createSecondaryWindows();
+}
+
+TSubmitMain::~TSubmitMain() = default;
+
+QString TSubmitMain::path(const QString& relative) const
+{
+    return programPath(m_programDir, relative);
+}
+
+void TSubmitMain::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    auto addMenu = [bar](const QString& objectName, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(objectName);
+        return menu;
+    };
+    auto addItem = [this](QMenu* menu, const QString& objectName, const QString& caption, auto&& handler) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(objectName);
+        connect(action, &QAction::triggered, this, [this, handler] { runCommand(this, handler); });
+        return action;
+    };
+    // Opening a top-level menu that has an action runs it before the items drop down.
+    auto onOpen = [this](QMenu* menu, auto&& handler) {
+        connect(menu, &QMenu::aboutToShow, this, [this, handler] { runCommand(this, handler); });
+    };
+
+    QMenu* projects = addMenu(QStringLiteral("Projects1"), QStringLiteral("Projects"));
+    addItem(projects, QStringLiteral("ProjectInformation1"), QStringLiteral("Project Information"),
+            [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
+    addItem(projects, QStringLiteral("ImportWizard1"), QStringLiteral("Import Wizard"),
+            [this] { showPage(Page::Projects, InnerPage::ImportWizard); });
+    addItem(projects, QStringLiteral("NewProject1"), QStringLiteral("New Project"),
+            [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
+    addItem(projects, QStringLiteral("SaveProject1"), QStringLiteral("Save Project"), [] {});
+    addItem(projects, QStringLiteral("DeleteSelectedProject1"), QStringLiteral("Delete Selected Project"), [] {});
+    addItem(projects, QStringLiteral("DeleteCheckedProjectOnly1"), QStringLiteral("Delete Checked Project Only"),
+            [] {});
+    addItem(projects, QStringLiteral("DeleteAllProjects1"), QStringLiteral("Delete All Projects"), [] {});
+
+    QMenu* submit = addMenu(QStringLiteral("Submit1"), QStringLiteral("Submit"));
+    onOpen(submit, [this] { showPage(Page::Submit, InnerPage::AutoSubmitEngines); });
+    addItem(submit, QStringLiteral("AutoSubmitEngines1"), QStringLiteral("Auto Submit Engines"),
+            [this] { showPage(Page::Submit, InnerPage::AutoSubmitEngines); });
+    addItem(submit, QStringLiteral("ManualEngines1"), QStringLiteral("Manual Engines"),
+            [this] { showPage(Page::Submit, InnerPage::ManualEngines); });
+
+    QMenu* ranking = addMenu(QStringLiteral("Ranking1"), QStringLiteral("Ranking"));
+    onOpen(ranking, [this] { showPage(Page::Ranking); });
+    addItem(ranking, QStringLiteral("ResetList1"), QStringLiteral("Reset List"), [this] { showPage(Page::Ranking); });
+
+    QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
+    onOpen(metaTags, [this] { showPage(Page::MetaTags); });
+    addItem(metaTags, QStringLiteral("GenerateTags1"), QStringLiteral("Generate Tags"), [] {});
+    addItem(metaTags, QStringLiteral("ApplyTags1"), QStringLiteral("Apply Tags"), [] {});
+
+    QMenu* reports = addMenu(QStringLiteral("Reports1"), QStringLiteral("Reports"));
+    onOpen(reports, [this] { showPage(Page::Reports); });
+    addItem(reports, QStringLiteral("Preview1"), QStringLiteral("Preview"), [] {});
+    addItem(reports, QStringLiteral("Apply1"), QStringLiteral("Apply"), [] {});
+
+    QMenu* doorways = addMenu(QStringLiteral("DoorwayPages1"), QStringLiteral("Doorway Pages"));
+    onOpen(doorways, [this] { showPage(Page::DoorwayPages); });
+    addItem(doorways, QStringLiteral("Save1"), QStringLiteral("Save As"), [] {});
+
+    QMenu* options = addMenu(QStringLiteral("Options1"), QStringLiteral("Options"));
+    addItem(options, QStringLiteral("Proxy1"), QStringLiteral("Proxy Settings"), [this] { Proxy1Click(); });
+    addItem(options, QStringLiteral("UpdateDatabase1"), QStringLiteral("Database Update"),
+            [this] { UpdateDatabase1Click(); });
+    addItem(options, QStringLiteral("SubmitOptions1"), QStringLiteral("Timeouts/Ports"),
+            [this] { SubmitOptions1Click(); });
+
+    QMenu* help = addMenu(QStringLiteral("Help1"), QStringLiteral("Help"));
+    addItem(help, QStringLiteral("OnlineManual1"), QStringLiteral("Online Manual"), [this] { OnlineManual1Click(); });
+}
+
+void TSubmitMain::createPages()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Central"));
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+
+    PageControl1 = makePageControl(QStringLiteral("PageControl1"), central);
+    TabSheet1 = makePage(QStringLiteral("TabSheet1"));
+    TabSheet4 = makePage(QStringLiteral("TabSheet4"));
+    TabSheet7 = makePage(QStringLiteral("TabSheet7"));
+    TabSheet8 = makePage(QStringLiteral("TabSheet8"));
+    TabSheet9 = makePage(QStringLiteral("TabSheet9"));
+    TabSheet10 = makePage(QStringLiteral("TabSheet10"));
+    TabSheet11 = createAboutPage();
+    PageControl1->addTab(TabSheet1, QStringLiteral("Projects"));
+    PageControl1->addTab(TabSheet4, QStringLiteral("Submit"));
+    PageControl1->addTab(TabSheet7, QStringLiteral("Ranking"));
+    PageControl1->addTab(TabSheet8, QStringLiteral("Reports"));
+    PageControl1->addTab(TabSheet9, QStringLiteral("Meta Tags"));
+    PageControl1->addTab(TabSheet10, QStringLiteral("Doorway Pages"));
+    PageControl1->addTab(TabSheet11, QStringLiteral("About"));
+
+    PageControl3 = makePageControl(QStringLiteral("PageControl3"), TabSheet1);
+    TabSheet5 = makePage(QStringLiteral("TabSheet5"));
+    TabSheet6 = makePage(QStringLiteral("TabSheet6"));
+    PageControl3->addTab(TabSheet5, QStringLiteral("Project Information"));
+    PageControl3->addTab(TabSheet6, QStringLiteral("Import Wizard"));
+    (new QVBoxLayout(TabSheet1))->addWidget(PageControl3);
+
+    PageControl2 = makePageControl(QStringLiteral("PageControl2"), TabSheet4);
+    TabSheet2 = makePage(QStringLiteral("TabSheet2"));
+    TabSheet3 = makePage(QStringLiteral("TabSheet3"));
+    PageControl2->addTab(TabSheet2, QStringLiteral("Auto Submit Engines"));
+    PageControl2->addTab(TabSheet3, QStringLiteral("Manual Engines"));
+    (new QVBoxLayout(TabSheet4))->addWidget(PageControl2);
+
+    // Only the user's click on a tab runs the page-change rule.
+    connect(PageControl1->tabBar(), &QTabBar::tabBarClicked, this, &TSubmitMain::PageControl1TabClicked);
+
+    // The right-hand column: project count above the project check list.
+    auto* column = new QWidget(central);
+    column->setObjectName(QStringLiteral("ProjectColumn"));
+    column->setFixedWidth(132);
+    auto* columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(2);
+    CLEDLabel1 = new TCLEDLabel(10, column);
+    CLEDLabel1->setObjectName(QStringLiteral("CLEDLabel1"));
+    CLEDLabel1->setFixedHeight(22);
+    SesList = new QListView(column);
+    SesList->setObjectName(QStringLiteral("SesList"));
+    QPalette listPalette = SesList->palette();
+    listPalette.setColor(QPalette::Base, QColor(0xE9, 0xEA, 0xE9));
+    listPalette.setColor(QPalette::Text, Qt::black);
+    SesList->setPalette(listPalette);
+    columnLayout->addWidget(CLEDLabel1);
+    columnLayout->addWidget(SesList, 1);
+    m_flasher->setTarget(AttentionFlasher::ProjectList, SesList);
+
+    row->addWidget(PageControl1, 1);
+    row->addWidget(column);
+    setCentralWidget(central);
+
+    PageControl3->setCurrentWidget(TabSheet5);
+    PageControl1->setCurrentWidget(TabSheet11);
+}
+
+QWidget* TSubmitMain::createAboutPage()
+{
+    QWidget* page = makePage(QStringLiteral("TabSheet11"));
+    auto* picture = new AboutPicture(page);
+    picture->setObjectName(QStringLiteral("Image1"));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(picture);
+    return page;
+}
+
+void TSubmitMain::runStartup()
+{
+    // Step 1: the program directory is the working directory at start.
+    m_programDir = QDir::currentPath();
+    // Step 2: "About" in front, "Project Information" inside "Projects".
+    PageControl1->setCurrentWidget(TabSheet11);
+    PageControl3->setCurrentWidget(TabSheet5);
+    // Step 3: the skin.
+    runCommand(this, [this] { applySkin(this, m_programDir); });
+    if (auto* picture = TabSheet11->findChild<QLabel*>(QStringLiteral("Image1")))
+        picture->setPixmap(QPixmap(path(QStringLiteral("\\about.jpg"))));
+    // Step 4: application title and home address.
+    runCommand(this, [this] { readApplicationSettings(); });
+    // Steps 5 and 6 (engine database, saved-report list) arrive with their pages.
+    // Step 7: report options and run settings.
+    runCommand(this, [this] { readRunSettings(); });
+    // Steps 8 to 11 (engine marks, manual engines, project list, rank list)
+    // arrive with their pages.
+}
+
+void TSubmitMain::readApplicationSettings()
+{
+    IniFile ini(path(SK::FileName));
+    auto read = [&ini](QLatin1String key) {
+        try {
+            return ini.readString(SK::Tss, key, SK::DefaultText);
+        } catch (const std::exception&) {
+            return QString();
+        }
+    };
+    const QString app = read(SK::App);
+    const QString version = read(SK::Version);
+    m_homeAddress = read(SK::Home);
+    m_versionMarker = read(SK::Ver);
+    m_appTitle = app + QStringLiteral(" v") + version;
+    QGuiApplication::setApplicationDisplayName(m_appTitle);
+    setWindowTitle(m_appTitle);
+}
+
+void TSubmitMain::readRunSettings()
+{
+    // A second opening of the file, as the start-up reads it.
+    IniFile ini(path(SK::FileName));
+    m_ports = ini.readInteger(SK::SubOptions, SK::Ports, SK::DefaultPorts);
+    m_timeout = ini.readInteger(SK::SubOptions, SK::Timeout, SK::DefaultTimeout);
+}
+
+void TSubmitMain::createSecondaryWindows()
+{
+    Spider = new TSpider(this);
+    LiveResult = new TLiveResult(this);
+    Proxyset = new TProxyset(this);
+    UpdateBox = new TUpdateBox(this);
+    for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
+                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
+        runCommand(this, [this, window] { applySkin(window, m_programDir); });
+}
+
+void TSubmitMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    runCommand(this, [this] { firstShow(); });
+}
+
+void TSubmitMain::firstShow()
+{
+    // Step 1: the update service login.
+    try {
+        IniFile ini(path(QStringLiteral("/dfd.ini")));
+        m_updateUser = ini.readString(SK::Subscription, SK::User, QString());
+        m_updatePassword = ini.readString(SK::Subscription, SK::Pass, QString());
+    } catch (const std::exception&) {
+    }
+    // Step 2 (proxy settings) arrives with the proxy window.
+    // Step 3.
+    update();
+    // Step 4 (Database Update window for a near-empty engine database)
+    // arrives with the engine database.
+}
+
+void TSubmitMain::showPage(Page page, InnerPage inner)
+{
+    switch (page) {
+    case Page::Projects:
+        PageControl1->setCurrentWidget(TabSheet1);
+        break;
+    case Page::Submit:
+        PageControl1->setCurrentWidget(TabSheet4);
+        break;
+    case Page::Ranking:
+        PageControl1->setCurrentWidget(TabSheet7);
+        break;
+    case Page::Reports:
+        PageControl1->setCurrentWidget(TabSheet8);
+        break;
+    case Page::MetaTags:
+        PageControl1->setCurrentWidget(TabSheet9);
+        break;
+    case Page::DoorwayPages:
+        PageControl1->setCurrentWidget(TabSheet10);
+        break;
+    case Page::About:
+        PageControl1->setCurrentWidget(TabSheet11);
+        break;
+    }
+    switch (inner) {
+    case InnerPage::ProjectInformation:
+        PageControl3->setCurrentWidget(TabSheet5);
+        break;
+    case InnerPage::ImportWizard:
+        PageControl3->setCurrentWidget(TabSheet6);
+        break;
+    case InnerPage::AutoSubmitEngines:
+        PageControl2->setCurrentWidget(TabSheet2);
+        break;
+    case InnerPage::ManualEngines:
+        PageControl2->setCurrentWidget(TabSheet3);
+        break;
+    case InnerPage::None:
+        break;
+    }
+}
+
+TSubmitMain::Page TSubmitMain::currentPage() const
+{
+    const QWidget* current = PageControl1->currentWidget();
+    if (current == TabSheet1)
+        return Page::Projects;
+    if (current == TabSheet4)
+        return Page::Submit;
+    if (current == TabSheet7)
+        return Page::Ranking;
+    if (current == TabSheet8)
+        return Page::Reports;
+    if (current == TabSheet9)
+        return Page::MetaTags;
+    if (current == TabSheet10)
+        return Page::DoorwayPages;
+    return Page::About;
+}
+
+TSubmitMain::InnerPage TSubmitMain::currentInnerPage() const
+{
+    switch (currentPage()) {
+    case Page::Projects:
+        return PageControl3->currentWidget() == TabSheet6 ? InnerPage::ImportWizard : InnerPage::ProjectInformation;
+    case Page::Submit:
+        return PageControl2->currentWidget() == TabSheet3 ? InnerPage::ManualEngines : InnerPage::AutoSubmitEngines;
+    default:
+        return InnerPage::None;
+    }
+}
+
+void TSubmitMain::PageControl1TabClicked(int index)
+{
+    if (PageControl1->widget(index) != TabSheet10)
+        return;
+    // The "Doorway Pages" tab loads the selected Project; that arrives with
+    // the project list.
+}
+
+void TSubmitMain::Proxy1Click()
+{
+    Proxyset->show();
+    Proxyset->raise();
+}
+
+void TSubmitMain::SubmitOptions1Click()
+{
+    LiveResult->show();
+    LiveResult->raise();
+}
+
+void TSubmitMain::UpdateDatabase1Click()
+{
+    UpdateBox->Memo1->clear();
+    UpdateBox->show();
+    UpdateBox->raise();
+}
+
+void TSubmitMain::OnlineManual1Click()
+{
+    openOnlineManual();
+}
+
+void TSubmitMain::openOnlineManual()
+{
+    Dialogs::openUrl(QUrl(m_homeAddress + QStringLiteral("/help.htm")));
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class AttentionFlasher;
+class QListView;
+class QMenu;
+class QTabWidget;
+class TCLEDLabel;
+class TLiveResult;
+class TProxyset;
+class TSpider;
+class TUpdateBox;
+
+// The main window: owns the application state, every page, the menus, the
+// attention flasher and the secondary windows, and runs the start-up order.
+class TSubmitMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum class Page { Projects, Submit, Ranking, Reports, MetaTags, DoorwayPages, About };
+    enum class InnerPage { None, ProjectInformation, ImportWizard, AutoSubmitEngines, ManualEngines };
+
+    explicit TSubmitMain(QWidget* parent = nullptr);
+    ~TSubmitMain() override;
+
+    // Application state.
+    QString programDir() const { return m_programDir; }
+    QString appTitle() const { return m_appTitle; }
+    QString homeAddress() const { return m_homeAddress; }
+    QString versionMarker() const { return m_versionMarker; }
+    int ports() const { return m_ports; }
+    void setPorts(int ports) { m_ports = ports; }
+    int timeout() const { return m_timeout; }
+    void setTimeout(int seconds) { m_timeout = seconds; }
+    QString updateUser() const { return m_updateUser; }
+    QString updatePassword() const { return m_updatePassword; }
+    // A path under the program directory, "\" or "/" separated.
+    QString path(const QString& relative) const;
+
+    // Navigation by command: does not run the page-change rule.
+    void showPage(Page page, InnerPage inner = InnerPage::None);
+    Page currentPage() const;
+    InnerPage currentInnerPage() const;
+
+    AttentionFlasher* flasher() const { return m_flasher; }
+    void openOnlineManual();
+
+    // Page controls and pages, named as the system names them.
+    QTabWidget* PageControl1 = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QTabWidget* PageControl3 = nullptr;
+    QWidget* TabSheet1 = nullptr;  // Projects
+    QWidget* TabSheet2 = nullptr;  // Auto Submit Engines
+    QWidget* TabSheet3 = nullptr;  // Manual Engines
+    QWidget* TabSheet4 = nullptr;  // Submit
+    QWidget* TabSheet5 = nullptr;  // Project Information
+    QWidget* TabSheet6 = nullptr;  // Import Wizard
+    QWidget* TabSheet7 = nullptr;  // Ranking
+    QWidget* TabSheet8 = nullptr;  // Reports
+    QWidget* TabSheet9 = nullptr;  // Meta Tags
+    QWidget* TabSheet10 = nullptr; // Doorway Pages
+    QWidget* TabSheet11 = nullptr; // About
+
+    TCLEDLabel* CLEDLabel1 = nullptr;
+    QListView* SesList = nullptr;
+
+    TSpider* Spider = nullptr;
+    TLiveResult* LiveResult = nullptr;
+    TProxyset* Proxyset = nullptr;
+    TUpdateBox* UpdateBox = nullptr;
+
+public slots:
+    void Proxy1Click();
+    void SubmitOptions1Click();
+    void UpdateDatabase1Click();
+    void OnlineManual1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createMenus();
+    void createPages();
+    QWidget* createAboutPage();
+    void createSecondaryWindows();
+
+    // Start-up, in order; an error in one step is shown and the rest still run.
+    void runStartup();
+    void readApplicationSettings();
+    void readRunSettings();
+    void firstShow();
+
+    void PageControl1TabClicked(int index);
+
+    QString m_programDir;
+    QString m_appTitle;
+    QString m_homeAddress;
+    QString m_versionMarker;
+    int m_ports = 10;
+    int m_timeout = 40;
+    QString m_updateUser;
+    QString m_updatePassword;
+    bool m_shown = false;
+
+    AttentionFlasher* m_flasher = nullptr;
+};

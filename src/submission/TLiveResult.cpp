@@ -1,0 +1,7 @@
+#include "TLiveResult.h"
+
+TLiveResult::TLiveResult(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("LiveResult"));
+    setWindowTitle(QStringLiteral("Submit Options"));
+}
