@@ -6,6 +6,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "submission/TLiveResult.h"
+#include "submission/TReportsPage.h"
 #include "tools/TSpider.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -127,8 +128,9 @@ void TSubmitMain::createMenus()
 
     QMenu* reports = addMenu(QStringLiteral("Reports1"), QStringLiteral("Reports"));
     onOpen(reports, [this] { showPage(Page::Reports); });
-    addItem(reports, QStringLiteral("Preview1"), QStringLiteral("Preview"), [] {});
-    addItem(reports, QStringLiteral("Apply1"), QStringLiteral("Apply"), [] {});
+    addItem(reports, QStringLiteral("PreviewReport1"), QStringLiteral("Preview"),
+            [this] { ReportsPage->writePreview(); });
+    addItem(reports, QStringLiteral("Apply1"), QStringLiteral("Apply"), [this] { ReportsPage->Button14Click(); });
 
     QMenu* doorways = addMenu(QStringLiteral("DoorwayPages1"), QStringLiteral("Doorway Pages"));
     onOpen(doorways, [this] { showPage(Page::DoorwayPages); });
@@ -158,6 +160,9 @@ void TSubmitMain::createPages()
     TabSheet4 = makePage(QStringLiteral("TabSheet4"));
     TabSheet7 = makePage(QStringLiteral("TabSheet7"));
     TabSheet8 = makePage(QStringLiteral("TabSheet8"));
+    ReportsPage = new TReportsPage(TabSheet8);
+    (new QVBoxLayout(TabSheet8))->addWidget(ReportsPage);
+    connect(ReportsPage, &TReportsPage::showRequested, this, [this] { showPage(Page::Reports); });
     TabSheet9 = makePage(QStringLiteral("TabSheet9"));
     TabSheet10 = makePage(QStringLiteral("TabSheet10"));
     TabSheet11 = createAboutPage();
@@ -238,7 +243,9 @@ void TSubmitMain::runStartup()
         picture->setPixmap(QPixmap(path(QStringLiteral("\\about.jpg"))));
     // Step 4: application title and home address.
     runCommand(this, [this] { readApplicationSettings(); });
-    // Steps 5 and 6 (engine database, saved-report list) arrive with their pages.
+    // Step 5 (engine database) arrives with its page.
+    // Step 6: the saved-report list.
+    runCommand(this, [this] { ReportsPage->setProgramDir(m_programDir, m_homeAddress); });
     // Step 7: report options and run settings.
     runCommand(this, [this] { readRunSettings(); });
     // Steps 8 to 11 (engine marks, manual engines, project list, rank list)
@@ -268,6 +275,7 @@ void TSubmitMain::readRunSettings()
 {
     // A second opening of the file, as the start-up reads it.
     IniFile ini(path(SK::FileName));
+    ReportsPage->readSettings(ini);
     m_ports = ini.readInteger(SK::SubOptions, SK::Ports, SK::DefaultPorts);
     m_timeout = ini.readInteger(SK::SubOptions, SK::Timeout, SK::DefaultTimeout);
 }
@@ -275,7 +283,11 @@ void TSubmitMain::readRunSettings()
 void TSubmitMain::createSecondaryWindows()
 {
     Spider = new TSpider(this);
-    LiveResult = new TLiveResult(this);
+    LiveResult = new TLiveResult(m_programDir, m_timeout, m_ports, this);
+    connect(LiveResult, &TLiveResult::optionsApplied, this, [this](int timeout, int ports) {
+        m_timeout = timeout;
+        m_ports = ports;
+    });
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),

@@ -10,6 +10,7 @@ class QTabWidget;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
+class TReportsPage;
 class TSpider;
 class TUpdateBox;
 
@@ -66,6 +67,8 @@ public:
 
     TCLEDLabel* CLEDLabel1 = nullptr;
     QListView* SesList = nullptr;
+
+    TReportsPage* ReportsPage = nullptr;
 
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
