@@ -1,0 +1,178 @@
+#include "submission/CategoryMap.h"
+#include "submission/EngineLine.h"
+#include "submission/RequestComposer.h"
+#include "submission/RunProject.h"
+#include "support/TempProgramDir.h"
+
+#include <QTest>
+
+namespace {
+
+// An engine line with the given fields set, every position up to 38 ended by "|".
+QString engineLine(const QMap<int, QString>& fields, int last = EngineLine::FieldCount)
+{
+    QString line = QStringLiteral("Engine=");
+    for (int i = 1; i <= last; ++i)
+        line += fields.value(i) + QLatin1Char('|');
+    return line;
+}
+
+RunProject fullProject()
+{
+    RunProject p;
+    p.setName(QStringLiteral("mysite"));
+    const QList<QPair<const char*, const char*>> values{
+        {"url", "http://my.example"}, {"title", "Fast & Cheap"}, {"email", "me@my.example"},
+        {"description", "A & B & C"}, {"catagory", "Arts"}, {"name", "Ann"}, {"last", "Lee"},
+        {"company", "Co"}, {"address1", "1 Road"}, {"address2", "Flat 2"}, {"city", "Town"},
+        {"state", "ST"}, {"zip", "12345"}, {"phone", "555"}, {"fax", "556"}, {"key1", "a,b"},
+        {"key2", "never"}, {"country", "UK"}};
+    for (const auto& [k, v] : values)
+        p.setValue(QLatin1String(k), QLatin1String(v));
+    return p;
+}
+
+} // namespace
+
+class TestComposer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedExample();
+    void query_data();
+    void query();
+    void categoryMap_data();
+    void categoryMap();
+    void runProjectReadsFileOnce();
+};
+
+void TestComposer::workedExample()
+{
+    RunProject p;
+    p.setValue(QStringLiteral("title"), QStringLiteral("Fast & Cheap"));
+    p.setValue(QStringLiteral("url"), QStringLiteral("X"));
+    p.setValue(QStringLiteral("email"), QStringLiteral("M"));
+    const CategoryMap none(QStringLiteral("/nonexistent/catagory.ist"));
+
+    QMap<int, QString> fields{{2, QStringLiteral("http://site")}, {3, QStringLiteral("http://site/add")},
+                              {4, QStringLiteral("t")},           {5, QStringLiteral("u")},
+                              {6, QStringLiteral("e")},           {21, QStringLiteral("POST")}};
+    ComposedRequest post = ComposeRequest(EngineLine(engineLine(fields)), p, none);
+    QCOMPARE(post.query, QStringLiteral("t=Fast %26 Cheap&u=X&e=M"));
+    QCOMPARE(transmissionForm(post.query), QStringLiteral("t=Fast+%26+Cheap&u=X&e=M"));
+    QVERIFY(post.post);
+    QCOMPARE(post.address, QStringLiteral("http://site/add"));
+    QCOMPARE(post.referrer, QStringLiteral("http://site"));
+
+    fields.remove(21);
+    ComposedRequest get = ComposeRequest(EngineLine(engineLine(fields)), p, none);
+    QVERIFY(!get.post);
+    QCOMPARE(get.query, post.query);
+}
+
+void TestComposer::query_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("post");
+
+    QTest::newRow("only url field starts with &") << engineLine({{5, QStringLiteral("u")}})
+                                                  << QStringLiteral("&u=http://my.example") << false;
+    QTest::newRow("empty param has no value")
+        << engineLine({{4, QStringLiteral("t")}, {8, QStringLiteral("blank")}})
+        << QStringLiteral("t=Fast %26 Cheap&blank=") << false;
+    QTest::newRow("description's & encoded, others pass")
+        << engineLine({{7, QStringLiteral("d")}, {10, QStringLiteral("n")}, {13, QStringLiteral("c")}})
+        << QStringLiteral("&d=A %26 B %26 C&n=Ann&c=Co") << false;
+    QTest::newRow("fixed params as they stand")
+        << engineLine({{4, QStringLiteral("t")}, {11, QStringLiteral("&submit=Add URL&x=1")}})
+        << QStringLiteral("t=Fast %26 Cheap&submit=Add URL&x=1") << false;
+    QTest::newRow("fixed params without &") << engineLine({{4, QStringLiteral("t")}, {11, QStringLiteral("go=1")}})
+                                            << QStringLiteral("t=Fast %26 Cheapgo=1") << false;
+    QTest::newRow("every field in order")
+        << engineLine({{4, QStringLiteral("t")},  {5, QStringLiteral("u")},  {6, QStringLiteral("e")},
+                       {7, QStringLiteral("d")},  {8, QStringLiteral("x")},  {10, QStringLiteral("n")},
+                       {11, QStringLiteral("&f=1")}, {12, QStringLiteral("l")}, {13, QStringLiteral("c")},
+                       {14, QStringLiteral("a1")}, {15, QStringLiteral("a2")}, {16, QStringLiteral("ci")},
+                       {17, QStringLiteral("s")},  {18, QStringLiteral("z")},  {19, QStringLiteral("p")},
+                       {20, QStringLiteral("fx")}, {22, QStringLiteral("k")},  {38, QStringLiteral("co")}})
+        << QStringLiteral("t=Fast %26 Cheap&u=http://my.example&e=me@my.example&d=A %26 B %26 C&x=&n=Ann&f=1&l=Lee"
+                          "&c=Co&a1=1 Road&a2=Flat 2&ci=Town&s=ST&z=12345&p=555&fx=556&k=a,b&co=UK")
+        << false;
+    QMap<int, QString> reserved{{4, QStringLiteral("t")}};
+    for (int i = 23; i <= 37; ++i)
+        reserved.insert(i, QStringLiteral("r%1").arg(i));
+    QTest::newRow("reserved fields ignored") << engineLine(reserved) << QStringLiteral("t=Fast %26 Cheap") << false;
+    QTest::newRow("country without its bar")
+        << engineLine({{4, QStringLiteral("t")}}, 37) + QStringLiteral("co")
+        << QStringLiteral("t=Fast %26 Cheap") << false;
+    QTest::newRow("lower-case post is GET")
+        << engineLine({{4, QStringLiteral("t")}, {21, QStringLiteral("post")}}) << QStringLiteral("t=Fast %26 Cheap")
+        << false;
+    QTest::newRow("POST") << engineLine({{4, QStringLiteral("t")}, {21, QStringLiteral("POST")}})
+                          << QStringLiteral("t=Fast %26 Cheap") << true;
+    QTest::newRow("no fields") << engineLine({}) << QString() << false;
+}
+
+void TestComposer::query()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    QFETCH(bool, post);
+    const CategoryMap none(QStringLiteral("/nonexistent/catagory.ist"));
+    const ComposedRequest request = ComposeRequest(EngineLine(line), fullProject(), none);
+    QCOMPARE(request.query, expected);
+    QCOMPARE(request.post, post);
+}
+
+void TestComposer::categoryMap_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("key found, verbatim") << QStringLiteral("dmoz") << QStringLiteral("Arts")
+                                         << QStringLiteral("t=x&cat=Arts and Crafts&sub=1");
+    QTest::newRow("no key") << QStringLiteral("dmoz") << QStringLiteral("Sports") << QStringLiteral("t=x");
+    QTest::newRow("no section") << QStringLiteral("other") << QStringLiteral("Arts") << QStringLiteral("t=x");
+}
+
+void TestComposer::categoryMap()
+{
+    QFETCH(QString, scheme);
+    QFETCH(QString, category);
+    QFETCH(QString, expected);
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/catagory.ist"), "[Subdmoz]\r\nArts=&cat=Arts and Crafts&sub=1\r\n");
+    RunProject p;
+    p.setValue(QStringLiteral("title"), QStringLiteral("x"));
+    p.setValue(QStringLiteral("catagory"), category);
+    const CategoryMap map(dir.filePath(QStringLiteral("data/catagory.ist")));
+    const ComposedRequest request =
+        ComposeRequest(EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}})), p, map);
+    QCOMPARE(request.query, expected);
+    QCOMPARE(transmissionForm(request.query), QString(expected).replace(QLatin1Char(' '), QLatin1Char('+')));
+}
+
+void TestComposer::runProjectReadsFileOnce()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/session/mysite.zro"),
+              "[mysite]\r\nurl=http://my.example\r\ntitle= Padded \r\nkey1=a,b\r\n");
+    const QString file = dir.filePath(QStringLiteral("data/session/mysite.zro"));
+    const RunProject p = RunProject::read(file, QStringLiteral("mysite"));
+    QCOMPARE(p.name(), QStringLiteral("mysite"));
+    QCOMPARE(p.value(QStringLiteral("url")), QStringLiteral("http://my.example"));
+    QCOMPARE(p.value(QStringLiteral("title")), QStringLiteral("Padded"));
+    QCOMPARE(p.value(QStringLiteral("zip")), QString());
+    QCOMPARE(p.value(QStringLiteral("key16")), QString());
+    // Saved again during its run: the run keeps the values it read.
+    dir.write(QStringLiteral("data/session/mysite.zro"), "[mysite]\r\nurl=http://changed\r\n");
+    QCOMPARE(p.value(QStringLiteral("url")), QStringLiteral("http://my.example"));
+    const RunProject missing = RunProject::read(dir.filePath(QStringLiteral("data/session/none.zro")),
+                                                QStringLiteral("none"));
+    QCOMPARE(missing.value(QStringLiteral("url")), QString());
+}
+
+QTEST_GUILESS_MAIN(TestComposer)
+#include "tst_composer.moc"
