@@ -1,0 +1,211 @@
+#include "net/HttpResponseParser.h"
+
+#include "net/EHttpException.h"
+
+#include <cstring>
+
+namespace {
+
+// A whole decimal number, optionally signed; anything else is refused the way
+// the number conversion of the original client refused it.
+qint64 decimalValue(const QString& text)
+{
+    bool ok = false;
+    qint64 value = 0;
+    int i = 0;
+    if (!text.isEmpty() && (text.at(0) == QLatin1Char('+') || text.at(0) == QLatin1Char('-')))
+        i = 1;
+    ok = i < text.size();
+    for (int k = i; ok && k < text.size(); ++k)
+        ok = text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9');
+    if (ok)
+        value = text.toLongLong(&ok);
+    if (!ok)
+        throw EHttpException(QStringLiteral("'%1' is not a valid integer value").arg(text), EHttpException::BadNumber);
+    return value;
+}
+
+} // namespace
+
+HttpResponseParser::HttpResponseParser(Handler& handler) : m_handler(handler)
+{
+    m_buffer[0] = 0;
+}
+
+void HttpResponseParser::resetCommon()
+{
+    ++m_generation;
+    m_fill = 0;
+    m_pos = 0;
+    m_buffer[0] = 0;
+    m_mode = Mode::Header;
+    m_stopped = false;
+    m_headerInProgress = false;
+    m_headerLines = 0;
+    m_headerBytes = 0;
+    code = 0;
+    length = -1;
+    type.clear();
+    header.clear();
+}
+
+void HttpResponseParser::reset()
+{
+    resetCommon();
+    text.clear();
+}
+
+void HttpResponseParser::resetForRedirect()
+{
+    resetCommon();
+}
+
+void HttpResponseParser::stop()
+{
+    m_stopped = true;
+    m_fill = 0;
+    m_pos = 0;
+    m_buffer[0] = 0;
+}
+
+void HttpResponseParser::flush()
+{
+    if (m_mode != Mode::Body || m_stopped || m_fill == 0)
+        return;
+    const int len = m_fill;
+    m_fill = 0;
+    m_handler.bodyChunk(m_buffer, len);
+}
+
+char* HttpResponseParser::receiveSpace(int& free)
+{
+    free = BufferSize - m_fill;
+    if (free <= 0)
+        throw EHttpException(QStringLiteral("HTTP line too long"), EHttpException::LineTooLong);
+    return m_buffer + m_fill;
+}
+
+void HttpResponseParser::received(int count)
+{
+    if (count <= 0 || m_stopped)
+        return;
+    m_fill += count;
+    m_buffer[m_fill] = 0;
+    const quint64 generation = m_generation;
+
+    if (m_mode == Mode::Body) {
+        const int len = m_fill;
+        m_fill = 0;
+        m_handler.bodyChunk(m_buffer, len);
+        return;
+    }
+
+    // Line by line; lines after an "<HTML>" line go to the body handler without their line ends.
+    m_pos = 0;
+    while (m_pos < m_fill && !m_stopped && generation == m_generation) {
+        const char* start = m_buffer + m_pos;
+        const void* lf = std::memchr(start, '\n', static_cast<size_t>(m_fill - m_pos));
+        if (!lf)
+            break;
+        const int lineEnd = static_cast<int>(static_cast<const char*>(lf) - m_buffer);
+        int len = lineEnd - m_pos;
+        if (len > 0 && start[len - 1] == '\r')
+            --len;
+        const QByteArray line(start, len);
+        m_pos = lineEnd + 1;
+        if (m_mode == Mode::Header)
+            headerLine(line, generation);
+        else
+            m_handler.bodyChunk(line.constData(), line.size());
+    }
+    if (generation != m_generation || m_stopped)
+        return;
+    const int remaining = m_fill - m_pos;
+    if (m_pos > 0 && remaining > 0)
+        std::memmove(m_buffer, m_buffer + m_pos, static_cast<size_t>(remaining));
+    m_fill = remaining;
+    m_pos = 0;
+    m_buffer[m_fill] = 0;
+}
+
+void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
+{
+    if (m_headerLines == 0) {
+        m_headerInProgress = true;
+        m_handler.headerBegin();
+        if (generation != m_generation || m_stopped)
+            return;
+    }
+    ++m_headerLines;
+    m_headerBytes += line.size();
+    if (m_headerBytes > MaxHeaderBytes)
+        throw EHttpException(QStringLiteral("HTTP header too long"), EHttpException::HeaderTooLong);
+
+    if (line.left(6).toUpper() == "<HTML>") {
+        if (type.isEmpty())
+            type = QStringLiteral("text/html");
+        m_mode = Mode::Body;
+        m_headerInProgress = false;
+        m_handler.htmlWithoutHeader();
+        if (generation != m_generation || m_stopped)
+            return;
+        m_handler.bodyChunk(line.constData(), line.size());
+        return;
+    }
+
+    if (line.isEmpty()) {
+        m_headerInProgress = false;
+        const HeaderEndAction action = m_handler.headerEnd();
+        if (generation != m_generation)
+            return;
+        if (action == HeaderEndAction::Stop) {
+            stop();
+            return;
+        }
+        m_mode = Mode::Body;
+        // The bytes behind the header, still followed by the buffer's zero byte.
+        const char* rest = m_buffer + m_pos;
+        const int len = m_fill - m_pos;
+        m_fill = 0;
+        m_pos = 0;
+        if (len > 0)
+            m_handler.bodyChunk(rest, len);
+        return;
+    }
+
+    const QString text1 = QString::fromLatin1(line);
+    header.append(text1);
+    if (line.startsWith("HTTP/1.0") || line.startsWith("HTTP/1.1")) {
+        code = static_cast<int>(decimalValue(text1.mid(9, 3).trimmed()));
+        text = text1.mid(13);
+    } else {
+        const int colon = text1.indexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            const QString name = text1.left(colon).toLower();
+            int start = colon + 1;
+            while (start < text1.size() - 1 && text1.at(start) == QLatin1Char(' '))
+                ++start;
+            const QString value = text1.mid(start);
+            if (name == QLatin1String("location")) {
+                m_handler.location(value);
+            } else if (name == QLatin1String("content-length")) {
+                length = decimalValue(value.trimmed());
+            } else if (name == QLatin1String("content-range")) {
+                const int dash = value.indexOf(QLatin1Char('-'));
+                const int slash = value.indexOf(QLatin1Char('/'), dash + 1);
+                const QString begin = dash > 6 ? value.mid(6, dash - 6) : QString();
+                const QString end = dash < 0 ? QString() : value.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1);
+                m_handler.contentRange(begin, end);
+            } else if (name == QLatin1String("accept-ranges")) {
+                m_handler.acceptRanges(value);
+            } else if (name == QLatin1String("content-type")) {
+                type = value.toLower();
+            } else if (name == QLatin1String("set-cookie")) {
+                m_handler.cookie(value);
+            }
+            if (generation != m_generation || m_stopped)
+                return;
+        }
+    }
+    m_handler.headerData();
+}

@@ -1,0 +1,765 @@
+#include "net/THttpCli.h"
+
+#include "net/EHttpException.h"
+#include "net/SocketErrors.h"
+#include "net/SplitHttpUrl.h"
+
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QIODevice>
+#include <QPointer>
+#include <QTcpSocket>
+
+namespace {
+
+const char* const DayNames[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// The date of If-Modified-Since, in English whatever the locale, and without a
+// time-zone conversion: the stored value is sent as it is.
+QString httpDate(const QDateTime& when)
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    return QString::asprintf("%s, %2.2d %s %4.4d %2.2d:%2.2d:%2.2d", DayNames[d.dayOfWeek() - 1], d.day(),
+                             MonthNames[d.month() - 1], d.year(), t.hour(), t.minute(), t.second());
+}
+
+QString basicAuth(const QString& user, const QString& password)
+{
+    return QString::fromLatin1((user + QLatin1Char(':') + password).toUtf8().toBase64());
+}
+
+// A target's directory: up to and including its last "/" or ":" before any "?".
+QString targetDirectory(const QString& target)
+{
+    const int query = target.indexOf(QLatin1Char('?'));
+    const QString scope = query < 0 ? target : target.left(query);
+    const int cut = std::max(scope.lastIndexOf(QLatin1Char('/')), scope.lastIndexOf(QLatin1Char(':')));
+    return target.left(cut + 1);
+}
+
+QString withoutFragment(const QString& address)
+{
+    const int hash = address.indexOf(QLatin1Char('#'));
+    return hash < 0 ? address : address.left(hash);
+}
+
+} // namespace
+
+THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
+
+THttpCli::~THttpCli()
+{
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    // Detach first: a socket destroyed while connected would report its close to a half-destroyed client.
+    dropSocket();
+}
+
+bool THttpCli::stale(quint64 serial) const
+{
+    return serial != m_serial || m_phase == Idle || m_phase == Aborting;
+}
+
+void THttpCli::setPhase(HttpPhase phase)
+{
+    m_phase = phase;
+    emit OnStateChange(this);
+}
+
+// ---------------------------------------------------------------- starting
+
+void THttpCli::BeginGet()
+{
+    startRequest(RqGet);
+}
+
+void THttpCli::BeginPost()
+{
+    startRequest(RqPost);
+}
+
+void THttpCli::RunGet()
+{
+    BeginGet();
+    QPointer<THttpCli> self(this);
+    if (m_phase != Idle) {
+        QEventLoop loop;
+        connect(this, &THttpCli::OnStateChange, &loop, [this, &loop] {
+            if (m_phase == Idle)
+                loop.quit();
+        });
+        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec(m_multiThreaded ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+    }
+    if (self && m_parser.code >= 400)
+        throw EHttpException(m_parser.text, m_parser.code);
+}
+
+void THttpCli::startRequest(int kind)
+{
+    if (m_phase != Idle)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), EHttpException::ComponentBusy);
+    if (kind == RqPost && !m_requestBody)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), EHttpException::NothingToPost);
+
+    // The connection of the last answer may still be open (Content-Length 0);
+    // its late close must not reach this request.
+    dropSocket();
+    ++m_serial;
+    const quint64 serial = m_serial;
+    m_closeAction = CloseAction::Normal;
+    m_rqType = kind;
+    setPhase(Starting);
+    if (stale(serial))
+        return;
+
+    m_parser.reset();
+    m_requestDoneError = 0;
+    m_receivedBytes = 0;
+    m_sentBytes = 0;
+    m_bodyChunks = 0;
+    m_redirects = 0;
+    m_locationSeen = false;
+    m_allowSending = false;
+    m_closeAfterReceive = false;
+    m_failed = false;
+    m_lastSocketError = 0;
+    m_location = m_url;
+
+    QString user, password, host, port, path;
+    SplitHttpUrl(m_url, m_proto, user, password, host, port, path);
+    if (!user.isEmpty())
+        m_username = user;
+    if (!password.isEmpty())
+        m_password = password;
+    m_hostHeader = host;
+    if (m_proxy.isEmpty()) {
+        m_target = path;
+        m_connectHost = host;
+        m_port = port.isEmpty() ? QStringLiteral("80") : port;
+        m_proxyConnectPort.clear();
+    } else {
+        m_target = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host +
+                   (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        QString pProto, pUser, pPassword, pPath;
+        SplitHttpUrl(m_proxy, pProto, pUser, pPassword, m_connectHost, m_proxyConnectPort, pPath);
+        if (m_proxyConnectPort.isEmpty())
+            m_proxyConnectPort = m_proxyPort;
+        m_port = m_proxyConnectPort;
+    }
+    if (m_target.isEmpty())
+        m_target = QStringLiteral("/");
+
+    startResolving();
+}
+
+void THttpCli::startResolving()
+{
+    const quint64 serial = m_serial;
+    setPhase(Resolving);
+    if (stale(serial))
+        return;
+    // An address in dotted form needs no resolver; the answer still comes from a later turn of the loop.
+    const QHostAddress literal(m_connectHost);
+    if (!literal.isNull()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, literal] {
+                if (serial != m_serial || m_phase != Resolving)
+                    return;
+                QHostInfo info;
+                info.setAddresses({literal});
+                resolved(info);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_lookupId = QHostInfo::lookupHost(m_connectHost, this, [this, serial](const QHostInfo& info) {
+        if (serial != m_serial || m_phase != Resolving)
+            return;
+        m_lookupId = -1;
+        resolved(info);
+    });
+}
+
+void THttpCli::resolved(const QHostInfo& info)
+{
+    QHostAddress address;
+    for (const QHostAddress& a : info.addresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            address = a;
+            break;
+        }
+    }
+    if (address.isNull() && !info.addresses().isEmpty())
+        address = info.addresses().constFirst();
+    if (info.error() != QHostInfo::NoError || address.isNull()) {
+        const int code = info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error())
+                                                             : int(SocketErrors::NoData);
+        m_requestDoneError = code;
+        m_parser.code = 404;
+        m_parser.text = QStringLiteral("can't resolve hostname to IP address");
+        closeHandling(code);
+        return;
+    }
+    const quint64 serial = m_serial;
+    setPhase(Resolved);
+    if (stale(serial))
+        return;
+    connectTo(address);
+}
+
+void THttpCli::connectTo(const QHostAddress& address)
+{
+    createSocket();
+    bool portOk = false;
+    const uint port = m_port.toUInt(&portOk);
+    int failure = 0;
+    if (!portOk || port == 0 || port > 65535) {
+        failure = SocketErrors::AddressNotAvailable;
+    } else if (!m_localAddr.isEmpty() && m_localAddr != QLatin1String("0.0.0.0")) {
+        const QHostAddress local(m_localAddr);
+        if (local.isNull() || !m_socket->bind(local))
+            failure = local.isNull() ? int(SocketErrors::AddressNotAvailable) : SocketErrors::codeFor(m_socket->error());
+    }
+    if (failure != 0) {
+        m_requestDoneError = failure;
+        m_parser.code = 404;
+        m_parser.text = QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(failure)).arg(failure);
+        dropSocket();
+        closeHandling(failure);
+        return;
+    }
+    m_socket->connectToHost(address, static_cast<quint16>(port));
+}
+
+// ---------------------------------------------------------------- the socket
+
+void THttpCli::createSocket()
+{
+    dropSocket();
+    // Plain TCP for "http"; an encrypted socket would be made here for another proto.
+    auto* socket = new QTcpSocket(this);
+    m_socket = socket;
+    m_connected = false;
+    m_lastSocketError = 0;
+    connect(socket, &QTcpSocket::connected, this, &THttpCli::socketConnected);
+    connect(socket, &QTcpSocket::readyRead, this, &THttpCli::receiveAvailable);
+    connect(socket, &QTcpSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &THttpCli::socketDisconnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &THttpCli::socketError);
+}
+
+void THttpCli::dropSocket()
+{
+    if (!m_socket)
+        return;
+    QAbstractSocket* socket = m_socket;
+    m_socket = nullptr;
+    m_connected = false;
+    socket->disconnect(this);
+    socket->abort();
+    // We may be inside one of its notifications.
+    socket->deleteLater();
+}
+
+void THttpCli::closeConnection()
+{
+    const bool wasConnected = m_connected;
+    dropSocket();
+    if (wasConnected)
+        connectionClosed(0);
+}
+
+void THttpCli::socketConnected()
+{
+    const quint64 serial = m_serial;
+    m_connected = true;
+    setPhase(Connected);
+    if (stale(serial))
+        return;
+    emit OnSessionConnected(this);
+    if (stale(serial))
+        return;
+    setPhase(AwaitingHeader);
+    if (stale(serial))
+        return;
+    sendRequestHeader();
+    if (stale(serial) || m_rqType != RqPost || !m_socket)
+        return;
+    emit OnSendBegin(this);
+    if (stale(serial))
+        return;
+    m_allowSending = true;
+    pushBody();
+}
+
+void THttpCli::socketError()
+{
+    if (!m_socket)
+        return;
+    const int code = SocketErrors::codeFor(m_socket->error());
+    m_lastSocketError = code;
+    const quint64 serial = m_serial;
+    emit OnSocketError(this, code);
+    if (stale(serial) || !m_socket)
+        return;
+    if (m_connected)
+        return; // the close notification follows and carries the code
+    // The connection attempt failed.
+    m_requestDoneError = code;
+    m_parser.code = 404;
+    m_parser.text = QStringLiteral("%1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(code)).arg(code);
+    dropSocket();
+    closeHandling(code);
+}
+
+void THttpCli::socketDisconnected()
+{
+    if (!m_socket)
+        return;
+    QAbstractSocket* socket = m_socket;
+    // Whatever arrived just before the close still belongs to the answer.
+    if (socket->bytesAvailable() > 0)
+        receiveAvailable();
+    if (m_socket != socket)
+        return;
+    const int error = m_lastSocketError;
+    const bool wasConnected = m_connected;
+    dropSocket();
+    if (wasConnected)
+        connectionClosed(error);
+}
+
+void THttpCli::connectionClosed(int error)
+{
+    switch (m_closeAction) {
+    case CloseAction::Ignore:
+        break;
+    case CloseAction::Redirect:
+        redirectStart();
+        break;
+    case CloseAction::Normal:
+        closeHandling(error);
+        break;
+    }
+}
+
+void THttpCli::socketBytesWritten()
+{
+    if (m_socket && m_socket->bytesToWrite() == 0)
+        pushBody();
+}
+
+// ---------------------------------------------------------------- sending
+
+void THttpCli::sendRequestHeader()
+{
+    const quint64 serial = m_serial;
+    emit OnRequestHeaderBegin(this);
+    if (stale(serial))
+        return;
+
+    const bool post = m_rqType == RqPost;
+    QString method = post ? QStringLiteral("POST") : QStringLiteral("GET");
+    QStringList lines;
+    lines << method + QLatin1Char(' ') + m_target + QLatin1String(" HTTP/1.0");
+    if (!m_sender.isEmpty())
+        lines << QLatin1String("From: ") + m_sender;
+    if (!m_accept.isEmpty())
+        lines << QLatin1String("Accept: ") + m_accept;
+    if (!m_reference.isEmpty())
+        lines << QLatin1String("Referer: ") + m_reference;
+    if (!m_acceptLanguage.isEmpty())
+        lines << QLatin1String("Accept-Language: ") + m_acceptLanguage;
+    if (post && !m_contentTypePost.isEmpty())
+        lines << QLatin1String("Content-Type: ") + m_contentTypePost;
+    if (!m_agent.isEmpty())
+        lines << QLatin1String("User-Agent: ") + m_agent;
+    lines << QLatin1String("Host: ") + m_hostHeader;
+    if (m_noCache)
+        lines << QStringLiteral("Pragma: no-cache");
+    if (post)
+        lines << QLatin1String("Content-Length: ") + QString::number(m_requestBody->size());
+    if (m_modifiedSince.isValid())
+        lines << QLatin1String("If-Modified-Since: ") + httpDate(m_modifiedSince) + QLatin1String(" GMT");
+    if (!m_username.isEmpty())
+        lines << QLatin1String("Authorization: Basic ") + basicAuth(m_username, m_password);
+    if (!m_proxy.isEmpty() && !m_proxyUsername.isEmpty())
+        lines << QLatin1String("Proxy-Authorization: Basic ") + basicAuth(m_proxyUsername, m_proxyPassword);
+    if (!m_cookie.isEmpty())
+        lines << QLatin1String("Cookie: ") + m_cookie;
+    if (!m_contentRangeBegin.isEmpty() || !m_contentRangeEnd.isEmpty()) {
+        lines << QLatin1String("Range: bytes=") + m_contentRangeBegin + QLatin1Char('-') + m_contentRangeEnd;
+        m_contentRangeBegin.clear();
+        m_contentRangeEnd.clear();
+    }
+    m_acceptRanges.clear();
+
+    emit OnBeforeHeaderSend(this, method, lines);
+    if (stale(serial))
+        return;
+    QByteArray header;
+    for (QString line : qAsConst(lines)) {
+        emit OnCommand(this, line);
+        if (stale(serial))
+            return;
+        header += line.toUtf8();
+        header += "\r\n";
+    }
+    emit OnRequestHeaderEnd(this);
+    if (stale(serial))
+        return;
+    QString blank;
+    emit OnCommand(this, blank);
+    if (stale(serial))
+        return;
+    header += blank.toUtf8();
+    header += "\r\n";
+    // One write for the whole header.
+    if (m_socket)
+        m_socket->write(header);
+}
+
+void THttpCli::pushBody()
+{
+    if (!m_allowSending || !m_requestBody || !m_socket)
+        return;
+    const quint64 serial = m_serial;
+    char chunk[SendChunkSize + 1];
+    const qint64 n = m_requestBody->read(chunk, SendChunkSize);
+    if (n > 0) {
+        chunk[n] = 0;
+        m_sentBytes += n;
+        emit OnSendData(this, chunk, static_cast<int>(n));
+        if (stale(serial) || !m_socket)
+            return;
+        m_socket->write(chunk, n);
+        return;
+    }
+    m_allowSending = false;
+    emit OnSendEnd(this);
+}
+
+// ---------------------------------------------------------------- receiving
+
+void THttpCli::receiveAvailable()
+{
+    QAbstractSocket* socket = m_socket;
+    if (!socket)
+        return;
+    const bool taking = m_rqType != RqNone && m_closeAction != CloseAction::Ignore &&
+                        (m_phase == AwaitingHeader || m_phase == ReceivingBody) && !m_parser.stopped();
+    if (!taking) {
+        socket->readAll(); // late bytes of an answer already finished
+        return;
+    }
+    const quint64 serial = m_serial;
+    try {
+        while (m_socket == socket && serial == m_serial && !m_parser.stopped() && socket->bytesAvailable() > 0) {
+            int free = 0;
+            char* space = m_parser.receiveSpace(free);
+            const qint64 n = socket->read(space, free);
+            if (n <= 0)
+                break;
+            m_parser.received(static_cast<int>(n));
+            if (m_closeAfterReceive && serial == m_serial) {
+                m_closeAfterReceive = false;
+                closeConnection();
+                return;
+            }
+        }
+    } catch (const EHttpException& e) {
+        if (serial == m_serial && m_phase != Idle && m_phase != Aborting)
+            failRequest(e.message());
+    }
+    if (m_socket == socket && serial == m_serial && m_parser.stopped())
+        socket->readAll();
+}
+
+// A broken answer ends the request as a failure instead of leaving it hanging.
+void THttpCli::failRequest(const QString& text)
+{
+    m_failed = true;
+    m_parser.stop();
+    m_parser.abandonHeader();
+    m_parser.code = 404;
+    m_parser.text = text;
+    m_locationSeen = false;
+    m_closeAction = CloseAction::Normal;
+    if (m_connected)
+        closeConnection();
+    else
+        becomeReady();
+}
+
+void THttpCli::headerBegin()
+{
+    emit OnHeaderBegin(this);
+}
+
+void THttpCli::headerData()
+{
+    emit OnHeaderData(this);
+}
+
+void THttpCli::contentRange(const QString& begin, const QString& end)
+{
+    m_contentRangeBegin = begin;
+    m_contentRangeEnd = end;
+}
+
+void THttpCli::acceptRanges(const QString& value)
+{
+    m_acceptRanges = value;
+}
+
+void THttpCli::cookie(const QString& value)
+{
+    bool accept = true;
+    emit OnCookie(this, value, accept);
+}
+
+void THttpCli::htmlWithoutHeader()
+{
+    const quint64 serial = m_serial;
+    setPhase(ReceivingBody);
+    if (stale(serial))
+        return;
+    emit OnHeaderEnd(this);
+}
+
+HttpResponseParser::HeaderEndAction THttpCli::headerEnd()
+{
+    const quint64 serial = m_serial;
+    if (m_locationSeen) {
+        emit OnHeaderEnd(this);
+        if (serial == m_serial && m_phase != Idle && m_phase != Aborting) {
+            m_bodyChunks = 0;
+            m_closeAction = CloseAction::Redirect;
+            m_closeAfterReceive = true;
+        }
+        return HttpResponseParser::HeaderEndAction::Stop;
+    }
+    if (m_parser.length != 0) {
+        setPhase(ReceivingBody);
+        if (serial != m_serial)
+            return HttpResponseParser::HeaderEndAction::Stop;
+        emit OnHeaderEnd(this);
+        if (serial != m_serial)
+            return HttpResponseParser::HeaderEndAction::Stop;
+        // An error page is read only as far as it came with the header.
+        if (m_parser.code >= 400 && m_phase != Idle && m_phase != Aborting)
+            m_closeAfterReceive = true;
+        // Even after a cancel from OnHeaderEnd the bytes that came with the header are handed on.
+        return HttpResponseParser::HeaderEndAction::Body;
+    }
+    emit OnHeaderEnd(this);
+    if (!stale(serial)) {
+        // Ready without waiting for the server to close; its close no longer concerns us.
+        m_closeAction = CloseAction::Ignore;
+        becomeReady();
+    }
+    return HttpResponseParser::HeaderEndAction::Stop;
+}
+
+void THttpCli::bodyChunk(const char* data, int len)
+{
+    if (m_bodyChunks == 0)
+        emit OnDocBegin(this);
+    ++m_bodyChunks;
+    m_receivedBytes += len;
+    if (m_receiveStream)
+        m_receiveStream->write(data, len);
+    emit OnDocData(this, data, len);
+}
+
+// ---------------------------------------------------------------- redirects
+
+void THttpCli::location(const QString& value)
+{
+    m_locationSeen = true;
+    const bool viaProxy = !m_proxy.isEmpty();
+    const bool absolute = value.left(7) == QLatin1String("http://");
+    if (value.startsWith(QLatin1Char('/'))) {
+        if (!viaProxy) {
+            m_target = value;
+        } else {
+            QString proto, user, password, host, port, path;
+            SplitHttpUrl(m_target, proto, user, password, host, port, path);
+            // The port of the current target is kept: dropping it would send the request to another server.
+            m_target = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") + host +
+                       (port.isEmpty() ? QString() : QLatin1Char(':') + port) + value;
+        }
+    } else if (!absolute) {
+        m_target = targetDirectory(m_target) + value;
+    } else {
+        QString proto, user, password, host, port, path;
+        SplitHttpUrl(value, proto, user, password, host, port, path);
+        if (!viaProxy) {
+            if (!host.isEmpty()) {
+                m_connectHost = host;
+                m_hostHeader = host;
+            }
+            m_port = port.isEmpty() ? QStringLiteral("80") : port;
+            m_target = path.isEmpty() ? QStringLiteral("/") : path;
+        } else {
+            if (!host.isEmpty())
+                m_hostHeader = host;
+            // A port named in the address stays in the target for the same reason as above.
+            m_target = QLatin1String("http://") + m_hostHeader + (port.isEmpty() ? QString() : QLatin1Char(':') + port) +
+                       (path.isEmpty() ? QStringLiteral("/") : path);
+        }
+        if (!user.isEmpty() && !password.isEmpty()) {
+            m_username = user;
+            m_password = password;
+        }
+    }
+    if (absolute)
+        m_location = value;
+    else if (viaProxy)
+        m_location = m_target;
+    else
+        m_location = QLatin1String("http://") + m_hostHeader +
+                     (m_port == QLatin1String("80") ? QString() : QLatin1Char(':') + m_port) + m_target;
+}
+
+void THttpCli::redirectStart()
+{
+    const quint64 serial = m_serial;
+    m_location = withoutFragment(m_location);
+    m_target = withoutFragment(m_target);
+    m_connected = false;
+    m_locationSeen = false;
+    m_closeAction = CloseAction::Normal;
+    if (m_redirects >= MaxRedirects) {
+        m_parser.stop();
+        m_parser.code = 404;
+        m_parser.text = QStringLiteral("Too many redirects");
+        becomeReady();
+        return;
+    }
+    ++m_redirects;
+    if (m_rqType == RqPost)
+        m_rqType = RqGet; // the body is not sent again
+    m_allowSending = false;
+    emit OnLocationChange(this);
+    if (stale(serial))
+        return;
+    m_parser.resetForRedirect();
+    m_bodyChunks = 0;
+    if (!m_proxy.isEmpty())
+        m_port = m_proxyConnectPort;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (!stale(serial))
+                startResolving();
+        },
+        Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------- ending
+
+void THttpCli::closeHandling(int error)
+{
+    if (error != 0)
+        m_requestDoneError = error;
+    m_connected = false;
+    if (m_phase == Aborting) {
+        // The abort makes the client idle itself; a body already begun still gets its end.
+        if (m_bodyChunks > 0 && !m_parser.headerInProgress())
+            emit OnDocEnd(this);
+        return;
+    }
+    if (m_phase == AwaitingHeader) {
+        const quint64 serial = m_serial;
+        if (m_parser.headerInProgress()) {
+            if (!m_locationSeen) {
+                m_parser.code = 404;
+                m_parser.text = QStringLiteral("Connection closed before the response header");
+            }
+            emit OnHeaderEnd(this);
+            if (stale(serial))
+                return;
+            if (m_locationSeen) {
+                redirectStart();
+                return;
+            }
+        } else if (!m_failed) {
+            // Closed before a single line of the answer came.
+            m_parser.code = 404;
+            m_parser.text = QStringLiteral("Connection closed before the response header");
+        }
+        becomeReady();
+        return;
+    }
+    if (m_phase == ReceivingBody) {
+        const quint64 serial = m_serial;
+        m_parser.flush();
+        if (stale(serial))
+            return;
+    }
+    if (m_bodyChunks > 0) {
+        const quint64 serial = m_serial;
+        emit OnDocEnd(this);
+        if (stale(serial))
+            return;
+    }
+    becomeReady();
+}
+
+void THttpCli::becomeReady()
+{
+    const quint64 serial = m_serial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (serial == m_serial)
+                setIdle();
+        },
+        Qt::QueuedConnection);
+}
+
+void THttpCli::setIdle()
+{
+    if (m_phase == Idle)
+        return;
+    const int kind = m_rqType;
+    const int error = m_requestDoneError;
+    setPhase(Idle);
+    QMetaObject::invokeMethod(
+        this, [this, kind, error] { emit OnRequestDone(this, kind, error); }, Qt::QueuedConnection);
+}
+
+void THttpCli::CancelRequest()
+{
+    if (m_phase == Idle) {
+        if (m_socket && m_socket->state() != QAbstractSocket::UnconnectedState)
+            dropSocket();
+        return;
+    }
+    if (m_phase == Aborting)
+        return;
+    const bool wasResolving = m_phase == Resolving;
+    setPhase(Aborting);
+    if (wasResolving && m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    m_parser.code = 404;
+    m_parser.text = QStringLiteral("Connection aborted on request");
+    m_requestDoneError = ErrAborted;
+    m_closeAfterReceive = false;
+    m_allowSending = false;
+    m_closeAction = CloseAction::Normal;
+    if (wasResolving)
+        closeHandling(0);
+    else
+        closeConnection();
+    m_parser.stop();
+    setIdle();
+}
