@@ -1,0 +1,185 @@
+#include "LiveSubmitter.h"
+
+#include "EngineModel.h"
+#include "RequestComposer.h"
+#include "net/THttpCli.h"
+
+#include <QBuffer>
+#include <QTimer>
+
+#include <exception>
+
+LiveSubmitter::LiveSubmitter(EngineModel* engines, QObject* parent)
+    : QObject(parent), m_engines(engines), m_timer5(new QTimer(this)),
+      m_clock([] { return QDateTime::currentDateTime(); })
+{
+    m_timer5->setObjectName(QStringLiteral("Timer5"));
+    m_timer5->setInterval(1000);
+    connect(m_timer5, &QTimer::timeout, this, &LiveSubmitter::Timer5Timer);
+}
+
+LiveSubmitter::~LiveSubmitter()
+{
+    // Clients still running when the window goes are dropped with it; their
+    // posted notifications go with them.
+    for (const InFlight& entry : m_inFlight)
+        delete entry.client;
+}
+
+ResultClass LiveSubmitter::classify(int code)
+{
+    if (code <= 302)
+        return ResultClass::Ok;
+    if (code == 408)
+        return ResultClass::TimedOut;
+    return ResultClass::Failed;
+}
+
+void LiveSubmitter::resetCounters()
+{
+    m_ok = m_failed = m_timedOut = 0;
+    emit countsChanged(m_ok, m_failed, m_timedOut);
+}
+
+QString LiveSubmitter::dateText(const QDateTime& when) const
+{
+    return m_locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           m_locale.toString(when.time(), QLocale::LongFormat);
+}
+
+LiveSubmitter::InFlight* LiveSubmitter::entryOf(THttpCli* client)
+{
+    // Requests end in any order, so the table is searched by client.
+    for (InFlight& entry : m_inFlight) {
+        if (entry.client == client)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void LiveSubmitter::setResult(InFlight& entry, int code, const QString& text)
+{
+    entry.result.code = code;
+    entry.result.text = text;
+    entry.result.set = true;
+}
+
+void LiveSubmitter::StartEngineRequest(const QString& address, const QString& query, int row, bool post,
+                                       const QString& referrer)
+{
+    auto* client = new THttpCli(this);
+    m_inFlight.append({client, row, m_timeoutTick, {}});
+    connect(client, &THttpCli::OnHeaderEnd, this, &LiveSubmitter::HttpCli1HeaderEnd);
+    connect(client, &THttpCli::OnRequestDone, this, [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
+
+    client->setTag(row);
+    if (m_proxy.enabled) {
+        client->setProxy(m_proxy.host);
+        client->setProxyPort(m_proxy.port);
+        client->setProxyUsername(m_proxy.userName);
+        client->setProxyPassword(m_proxy.password);
+    }
+    try {
+        if (m_engines->isValidRow(row))
+            m_engines->setRowImage(row, RowImage::Running);
+        client->setReference(referrer);
+        const QString sent = transmissionForm(query);
+        if (post) {
+            client->setURL(address);
+            auto* body = new QBuffer(client);
+            body->setData(sent.toUtf8());
+            body->open(QIODevice::ReadOnly);
+            client->setRequestBody(body);
+            client->BeginPost();
+        } else {
+            client->setURL(address + QLatin1Char('?') + sent);
+            client->BeginGet();
+        }
+    } catch (const std::exception&) {
+        if (InFlight* entry = entryOf(client))
+            setResult(*entry, 500, QStringLiteral("Socket Error"));
+        client->CancelRequest();
+    }
+}
+
+void LiveSubmitter::HttpCli1HeaderEnd(THttpCli* client)
+{
+    InFlight* entry = entryOf(client);
+    if (!entry)
+        return;
+    int code = client->ResponseCode();
+    QString text = code == 302 ? QStringLiteral("OK") : client->ResponseText();
+    if (text.isEmpty()) {
+        text = QStringLiteral("OK");
+        code = 200;
+    }
+    setResult(*entry, code, text);
+    client->CancelRequest();
+}
+
+void LiveSubmitter::FinishEngineRequest(THttpCli* client)
+{
+    InFlight* entry = entryOf(client);
+    if (!entry)
+        return;
+    // A request that ended on its own (name not found, connection refused)
+    // names its cause with the client's own status.
+    const RequestResult result =
+        entry->result.set ? entry->result : RequestResult{client->ResponseCode(), client->ResponseText(), true};
+    const int row = client->Tag();
+
+    const ResultClass resultClass = classify(result.code);
+    if (m_engines->isValidRow(row)) {
+        m_engines->setResult(row, result.text);
+        m_engines->setRowImage(row, resultClass == ResultClass::Ok         ? RowImage::Ok
+                                    : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
+                                                                           : RowImage::Failed);
+        // A batch engine counts N; a count that is no whole number counts 1.
+        const int amount = m_engines->submissionWeight(row);
+        switch (resultClass) {
+        case ResultClass::Ok:
+            m_ok += amount;
+            break;
+        case ResultClass::TimedOut:
+            m_timedOut += amount;
+            break;
+        case ResultClass::Failed:
+            m_failed += amount;
+            break;
+        }
+        m_engines->setDate(row, dateText(m_clock()));
+        emit countsChanged(m_ok, m_failed, m_timedOut);
+    }
+
+    m_inFlight.removeIf([client](const InFlight& e) { return e.client == client; });
+    // Released once its own notification has returned.
+    client->deleteLater();
+    emit requestFinished();
+}
+
+void LiveSubmitter::Timer5Timer()
+{
+    ++m_timeoutTick;
+    if (m_inFlight.isEmpty())
+        return;
+    // Only the oldest request is examined: at most one times out per tick.
+    InFlight& oldest = m_inFlight.first();
+    const int timeout = m_timeout ? m_timeout() : 40;
+    if (oldest.startTick < m_timeoutTick - timeout) {
+        setResult(oldest, 408, QStringLiteral("Request Timeout"));
+        oldest.client->CancelRequest();
+    }
+}
+
+void LiveSubmitter::StopAllRequests()
+{
+    // Cancelling may run no handler at once, but take a copy of the clients
+    // so the loop never walks a table that changes under it.
+    QList<THttpCli*> clients;
+    for (InFlight& entry : m_inFlight) {
+        setResult(entry, 404, QStringLiteral("Submission Stopped"));
+        clients << entry.client;
+    }
+    for (THttpCli* client : clients)
+        client->CancelRequest();
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class EngineModel;
+class QTimer;
+class THttpCli;
+
+// How a finished request counts.
+enum class ResultClass { Ok, Failed, TimedOut };
+
+// The status a request ended with, set by its header end, a time-out, the
+// stop or a start failure; the last one set counts.
+struct RequestResult
+{
+    int code = 0;
+    QString text;
+    bool set = false;
+};
+
+// Sends the composed requests, many at once, one client each, and turns each
+// outcome into its engine row's result, image, date and a count. The status
+// line is the result: a request is abandoned as soon as its header is in.
+class LiveSubmitter : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Proxy
+    {
+        bool enabled = false;
+        QString host;
+        QString port;
+        QString userName;
+        QString password;
+    };
+
+    explicit LiveSubmitter(EngineModel* engines, QObject* parent = nullptr);
+    ~LiveSubmitter() override;
+
+    static ResultClass classify(int code);
+
+    // The run's time-out in seconds, read afresh on every tick.
+    void setTimeoutSource(std::function<int()> timeout) { m_timeout = std::move(timeout); }
+    void setProxy(const Proxy& proxy) { m_proxy = proxy; }
+    // The clock and locale the "Date" cells are written with.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    void setLocale(const QLocale& locale) { m_locale = locale; }
+
+    void StartEngineRequest(const QString& address, const QString& query, int row, bool post,
+                            const QString& referrer);
+    void StopAllRequests();
+
+    QTimer* timer5() const { return m_timer5; }
+    int timeoutTick() const { return m_timeoutTick; }
+    void setTimeoutTick(int tick) { m_timeoutTick = tick; }
+    int inFlightTableSize() const { return static_cast<int>(m_inFlight.size()); }
+
+    int okCount() const { return m_ok; }
+    int failedCount() const { return m_failed; }
+    int timedOutCount() const { return m_timedOut; }
+    void resetCounters();
+
+    QString dateText(const QDateTime& when) const;
+
+signals:
+    // A request has ended and its row, counter and date are written.
+    void requestFinished();
+    void countsChanged(int ok, int failed, int timedOut);
+
+public slots:
+    void Timer5Timer();
+
+private:
+    struct InFlight
+    {
+        THttpCli* client = nullptr;
+        int row = -1;
+        int startTick = 0;
+        RequestResult result;
+    };
+
+    void HttpCli1HeaderEnd(THttpCli* client);
+    void FinishEngineRequest(THttpCli* client);
+    InFlight* entryOf(THttpCli* client);
+    void setResult(InFlight& entry, int code, const QString& text);
+
+    EngineModel* m_engines;
+    QTimer* m_timer5;
+    QList<InFlight> m_inFlight;
+    int m_timeoutTick = 0;
+    std::function<int()> m_timeout;
+    std::function<QDateTime()> m_clock;
+    QLocale m_locale = QLocale::system();
+    Proxy m_proxy;
+    int m_ok = 0;
+    int m_failed = 0;
+    int m_timedOut = 0;
+};

@@ -1,0 +1,273 @@
+#include "SubmissionRun.h"
+
+#include "AutoSubmitEnginesPage.h"
+#include "CategoryMap.h"
+#include "EngineLine.h"
+#include "EngineModel.h"
+#include "LiveSubmitter.h"
+#include "ReportWriter.h"
+#include "RequestComposer.h"
+#include "TReportsPage.h"
+#include "projects/ProjectListModel.h"
+#include "ui/Dialogs.h"
+#include "ui/EventPacer.h"
+#include "ui/ProgramPaths.h"
+#include "ui/ProgressWindow.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const int kSubmitButtonMode = 4;
+const int kProjectListMode = 6;
+
+} // namespace
+
+SubmissionRun::SubmissionRun(AutoSubmitEnginesPage* engines, ProjectListModel* projects, LiveSubmitter* live,
+                             TReportsPage* reports, QObject* parent)
+    : QObject(parent), m_engines(engines), m_projects(projects), m_live(live), m_reports(reports),
+      m_ports([] { return 10; }), m_timeout([] { return 40; })
+{
+    connect(m_live, &LiveSubmitter::requestFinished, this, &SubmissionRun::requestFinished);
+    m_live->setTimeoutSource([this] { return m_timeout(); });
+}
+
+void SubmissionRun::setRunSettings(std::function<int()> ports, std::function<int()> timeout)
+{
+    m_ports = std::move(ports);
+    m_timeout = std::move(timeout);
+}
+
+QString SubmissionRun::projectFile(const QString& name) const
+{
+    return programPath(m_programDir, QStringLiteral("\\data\\session\\") + name + QStringLiteral(".zro"));
+}
+
+bool SubmissionRun::generateReports() const
+{
+    return m_reports && m_reports->GenReportCk->isChecked();
+}
+
+void SubmissionRun::setButtons(bool submitEnabled, bool stopEnabled)
+{
+    m_engines->Button6->setEnabled(submitEnabled);
+    m_engines->Button7->setEnabled(stopEnabled);
+}
+
+void SubmissionRun::Button6Click()
+{
+    if (m_building || m_mode == Mode::Running)
+        return;
+    if (m_mode == Mode::Stopping) {
+        // The aborted requests are still ending: a new run would mix with them.
+        Dialogs::warning(m_dialogParent, QStringLiteral("Submission Stopping"),
+                         QStringLiteral("The last submission is still stopping.\n\rPlease wait until it has ended."));
+        return;
+    }
+    startProject();
+}
+
+void SubmissionRun::startProject()
+{
+    // Leaves the run idle when this start goes no further (no Projects, or
+    // none checked), also when it was meant to continue a run.
+    auto abandon = [this] {
+        if (m_mode != Mode::Idle) {
+            m_mode = Mode::Idle;
+            setButtons(true, false);
+            m_live->timer5()->stop();
+            emit flashStopRequested();
+        }
+    };
+
+    // Step 1.
+    if (m_projects->isEmpty()) {
+        abandon();
+        Dialogs::warning(m_dialogParent, QStringLiteral("No Project Selected"),
+                         QStringLiteral("You have no saved Projects to Submit!\n\r"
+                                        "Please go back and save your project before submitting"));
+        emit showEditorRequested();
+        return;
+    }
+
+    // Steps 2 to 6.
+    m_building = true;
+    {
+        ProgressWindow progress(QStringLiteral("Please wait while Building Submission List"), m_dialogParent);
+        progress.show();
+        m_queue.clear();
+        m_runProjects.clear();
+        m_live->resetCounters();
+        ResetEngineResults();
+        progress.setWindowTitle(QStringLiteral("Please Wait While Submission Builds Data"));
+        EngineModel* model = m_engines->model();
+        const int rows = model->count();
+        progress.setMaximum(rows);
+        EventPacer pacer;
+        for (int i = 0; i < rows && i < model->count(); ++i) {
+            progress.setPosition(i);
+            if (!model->isChecked(i))
+                continue;
+            m_queue.append({model->engineName(i), i});
+            progress.showItem(model->engineName(i), i);
+            pacer.tick();
+        }
+    }
+    m_building = false;
+
+    // Stop clicked while the list was built for the next Project.
+    if (m_mode == Mode::Stopping) {
+        m_queue.clear();
+        PumpSubmissions();
+        return;
+    }
+
+    // Step 7.
+    m_runProjects = m_projects->checkedNames();
+
+    // Step 8.
+    if (m_runProjects.isEmpty()) {
+        abandon();
+        emit flashRequested(kProjectListMode);
+        Dialogs::warning(m_dialogParent, QStringLiteral("No Project Selected"),
+                         QStringLiteral("There is no project selected to submit!\n\r"
+                                        "Checking the box beside the Project Name will allow you to submit.\n\r"
+                                        "\n\r"
+                                        "Hint: Select One of the Flashing Projects"));
+        return;
+    }
+
+    // Step 9.
+    setButtons(false, true);
+    m_mode = Mode::Running;
+    emit flashRequested(kSubmitButtonMode);
+    m_live->timer5()->start();
+    m_runProject = RunProject::read(projectFile(m_runProjects.first()), m_runProjects.first());
+    m_live->setTimeoutTick(m_timeout());
+    m_inFlightCount = 0;
+    PumpSubmissions();
+}
+
+void SubmissionRun::PumpSubmissions()
+{
+    const bool active = m_mode == Mode::Running;
+    if (active && !m_queue.isEmpty()) {
+        // Near a Project's end fewer start at once: with 3 left and 20 ports,
+        // two start now and the third when one has finished.
+        while (m_mode == Mode::Running && !m_queue.isEmpty() && m_inFlightCount < m_ports() &&
+               m_inFlightCount <= m_queue.size())
+            SubmitNextEngine();
+        return;
+    }
+    if (active && m_queue.isEmpty() && m_inFlightCount == 0) {
+        SubmitNextEngine();
+        return;
+    }
+    if (m_mode == Mode::Stopping && m_inFlightCount == 0)
+        SubmitNextEngine();
+}
+
+void SubmissionRun::SubmitNextEngine()
+{
+    if (m_mode == Mode::Running && !m_queue.isEmpty()) {
+        const QueueEntry entry = m_queue.first();
+        const EngineLine line = EngineLine::fromValue(entry.engine, m_engines->database().lookup(entry.engine));
+        const CategoryMap categories(programPath(m_programDir, QStringLiteral("\\data\\catagory.ist")));
+        const ComposedRequest request = ComposeRequest(line, m_runProject, categories);
+        // Taking the entry, counting it and starting it belong together: a
+        // request that ends in between sees them consistent.
+        m_queue.removeFirst();
+        ++m_inFlightCount;
+        m_live->StartEngineRequest(request.address, request.query, entry.row, request.post, request.referrer);
+        return;
+    }
+
+    if (m_mode == Mode::Running) {
+        // Every request of the current Project has ended.
+        const int row = m_projects->indexOfName(m_runProject.name());
+        if (row >= 0)
+            m_projects->setChecked(row, false);
+        if (!m_runProjects.isEmpty())
+            m_runProjects.removeFirst();
+        if (!m_runProjects.isEmpty()) {
+            if (generateReports())
+                writeReport();
+            startProject();
+            return;
+        }
+        if (m_live->inFlightTableSize() == 0)
+            finishRun(QStringLiteral("Your Submission is Complete"), QStringLiteral("Submission Complete"));
+        return;
+    }
+
+    if (m_mode == Mode::Stopping && m_live->inFlightTableSize() == 0) {
+        finishRun(QStringLiteral("Your Submission has been stopped"), QStringLiteral("Submission Stopped"));
+        QCoreApplication::processEvents();
+    }
+}
+
+void SubmissionRun::finishRun(const QString& text, const QString& caption)
+{
+    m_mode = Mode::Idle;
+    setButtons(true, false);
+    if (generateReports())
+        writeReport();
+    if (m_reports)
+        m_reports->refreshList();
+    m_live->timer5()->stop();
+    emit flashStopRequested();
+    Dialogs::notice(m_dialogParent, caption, text);
+}
+
+void SubmissionRun::Button7Click()
+{
+    m_engines->Button7->setEnabled(false);
+    m_engines->Button6->setEnabled(true);
+    m_live->timer5()->stop();
+    if (m_mode != Mode::Running)
+        return;
+    m_mode = Mode::Stopping;
+    m_live->StopAllRequests();
+    // Nothing was running (Ports below 1, say): the run ends at once.
+    if (m_inFlightCount == 0 && !m_building)
+        PumpSubmissions();
+}
+
+void SubmissionRun::requestFinished()
+{
+    --m_inFlightCount;
+    PumpSubmissions();
+}
+
+void SubmissionRun::ResetEngineResults()
+{
+    EngineModel* model = m_engines->model();
+    EventPacer pacer;
+    for (int row = 0; row < model->count(); ++row) {
+        model->clearResult(row);
+        pacer.tick();
+    }
+}
+
+ReportContent SubmissionRun::reportContent() const
+{
+    ReportContent content;
+    content.projectName = m_runProject.name();
+    content.projectUrl = m_runProject.value(QStringLiteral("url"));
+    const EngineModel* model = m_engines->model();
+    for (int row = 0; row < model->count(); ++row) {
+        if (!model->isChecked(row))
+            continue;
+        const EngineRow& r = model->row(row);
+        content.rows.append({r.name, r.siteUrl, r.result, r.date, r.type});
+    }
+    return content;
+}
+
+void SubmissionRun::writeReport()
+{
+    m_reports->writeAutomaticReport(reportContent(), QDate::currentDate(), QLocale::system());
+}
