@@ -13,6 +13,7 @@
 #include "ui/EventPacer.h"
 #include "ui/ProgramPaths.h"
 #include "ui/ProgressWindow.h"
+#include "ui/TCLEDLabel.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -33,6 +34,11 @@ SubmissionRun::SubmissionRun(AutoSubmitEnginesPage* engines, ProjectListModel* p
 {
     connect(m_live, &LiveSubmitter::requestFinished, this, &SubmissionRun::requestFinished);
     m_live->setTimeoutSource([this] { return m_timeout(); });
+    connect(m_live, &LiveSubmitter::countsChanged, this, [this](int ok, int failed, int timedOut) {
+        m_engines->CLEDLabel2->setValue(ok);
+        m_engines->CLEDLabel3->setValue(failed);
+        m_engines->CLEDLabel4->setValue(timedOut);
+    });
 }
 
 void SubmissionRun::setRunSettings(std::function<int()> ports, std::function<int()> timeout)

@@ -1,0 +1,508 @@
+#include "projects/ProjectListModel.h"
+#include "sandbox/SandboxServer.h"
+#include "submission/AutoSubmitEnginesPage.h"
+#include "submission/EngineListView.h"
+#include "submission/EngineModel.h"
+#include "submission/LiveSubmitter.h"
+#include "submission/SubmissionRun.h"
+#include "submission/TReportsPage.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedServer.h"
+#include "support/TempProgramDir.h"
+#include "ui/TCLEDLabel.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+struct Engine
+{
+    QString name;
+    QString type;
+    QString path; // on the sandbox, or a full address
+    bool post = false;
+};
+
+// Everything a run needs, wired as the main window wires it, on a
+// temporary program directory with the sandbox as every target.
+class RunFixture
+{
+public:
+    explicit RunFixture(const QList<Engine>& engines, const QStringList& projects = {QStringLiteral("mysite")})
+    {
+        sandbox.setLogDevice(&log);
+        log.open(QIODevice::ReadWrite);
+        sandbox.addStandardSites();
+        sandbox.listen(0);
+        QByteArray lines;
+        for (const Engine& e : engines) {
+            const QString address = e.path.startsWith(QLatin1String("http"))
+                                        ? e.path
+                                        : QStringLiteral("http://127.0.0.1:%1%2").arg(sandbox.port()).arg(e.path);
+            // Type, site, submit address, then title, url, e-mail and the method.
+            QString line = e.name + QLatin1Char('=') + e.type + QStringLiteral("|http://site.example/") + e.name +
+                           QLatin1Char('|') + address + QStringLiteral("|t|u|e|");
+            for (int field = 7; field <= 20; ++field)
+                line += QLatin1Char('|');
+            line += (e.post ? QStringLiteral("POST|") : QStringLiteral("|"));
+            for (int field = 22; field <= 38; ++field)
+                line += QLatin1Char('|');
+            lines += line.toUtf8() + "\r\n";
+        }
+        dir.write(QStringLiteral("data/data.ist"), lines);
+        for (const QString& p : projects)
+            dir.write(QStringLiteral("data/session/") + p + QStringLiteral(".zro"),
+                      "[" + p.toUtf8() + "]\r\nurl=http://" + p.toUtf8() + ".example\r\ntitle=Fast & Cheap " +
+                          p.toUtf8() + "\r\nemail=me@" + p.toUtf8() + ".example\r\n");
+
+        page.setProgramDir(dir.path());
+        page.LoadEngineDatabase();
+        for (int row = 0; row < page.model()->count(); ++row)
+            page.model()->setChecked(row, true);
+        projectList.setNames(projects);
+        for (int row = 0; row < projectList.count(); ++row)
+            projectList.setChecked(row, true);
+        reports.setProgramDir(dir.path(), QStringLiteral("http://home.example"));
+        reports.HeaderCk->setChecked(false);
+        reports.FooterCk->setChecked(false);
+        run.setProgramDir(dir.path());
+        run.setRunSettings([this] { return ports; }, [this] { return timeout; });
+        page.setRunBusyQuery([this] { return run.busy(); });
+        QObject::connect(page.model(), &QAbstractItemModel::dataChanged, &run, [this] {
+            maxInFlight = qMax(maxInFlight, run.inFlightCount());
+        });
+    }
+
+    int rowOf(const QString& name) const
+    {
+        for (int row = 0; row < page.model()->count(); ++row) {
+            if (page.model()->engineName(row) == name)
+                return row;
+        }
+        return -1;
+    }
+    QString result(const QString& name) const { return page.model()->row(rowOf(name)).result; }
+    RowImage image(const QString& name) const { return page.model()->row(rowOf(name)).image; }
+
+    bool waitForMessage(const QString& caption, int timeoutMs = 15000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            for (const auto& call : dialogs.messages()) {
+                if (call.caption == caption)
+                    return true;
+            }
+            QTest::qWait(10);
+        }
+        return false;
+    }
+
+    QList<QByteArrayList> logLines() const
+    {
+        QList<QByteArrayList> out;
+        for (const QByteArray& line : log.data().split('\n')) {
+            if (!line.isEmpty())
+                out << line.split('\t');
+        }
+        return out;
+    }
+
+    TempProgramDir dir;
+    ScriptedDialogs dialogs;
+    SandboxServer sandbox;
+    QBuffer log;
+    AutoSubmitEnginesPage page;
+    ProjectListModel projectList;
+    LiveSubmitter live{page.model()};
+    TReportsPage reports;
+    SubmissionRun run{&page, &projectList, &live, &reports};
+    int ports = 20;
+    int timeout = 40;
+    int maxInFlight = 0;
+};
+
+QList<Engine> okEngines(int count, const QString& path = QStringLiteral("/ok"))
+{
+    QList<Engine> engines;
+    for (int i = 0; i < count; ++i)
+        engines.append({QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("ENGINE"), path});
+    return engines;
+}
+
+} // namespace
+
+class TestSubmissionRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void classify_data();
+    void classify();
+    void resultClassesEndToEnd();
+    void getAndPostOnTheWire();
+    void portsLimitRunningRequests_data();
+    void portsLimitRunningRequests();
+    void portsLoweredDuringRun();
+    void timeoutAtEleventhTick();
+    void stallsTimeOutOnConsecutiveTicks();
+    void stopWithTwentyRunning();
+    void submitRefusedWhileStopping();
+    void stopWhenIdleOnlyDisablesStop();
+    void twoProjectsOneAfterTheOther();
+    void noProjects();
+    void noProjectChecked();
+    void deleteRefusedDuringRun();
+};
+
+void TestSubmissionRun::classify_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("200") << 200 << int(ResultClass::Ok);
+    QTest::newRow("302") << 302 << int(ResultClass::Ok);
+    QTest::newRow("301") << 301 << int(ResultClass::Ok);
+    QTest::newRow("0") << 0 << int(ResultClass::Ok);
+    QTest::newRow("negative") << -1 << int(ResultClass::Ok);
+    QTest::newRow("303") << 303 << int(ResultClass::Failed);
+    QTest::newRow("404") << 404 << int(ResultClass::Failed);
+    QTest::newRow("408") << 408 << int(ResultClass::TimedOut);
+    QTest::newRow("500") << 500 << int(ResultClass::Failed);
+}
+
+void TestSubmissionRun::classify()
+{
+    QFETCH(int, code);
+    QFETCH(int, expected);
+    QCOMPARE(int(LiveSubmitter::classify(code)), expected);
+}
+
+void TestSubmissionRun::resultClassesEndToEnd()
+{
+    QTcpServer refusing;
+    QVERIFY(refusing.listen(QHostAddress::LocalHost));
+    const QString refusedUrl = QStringLiteral("http://127.0.0.1:%1/").arg(refusing.serverPort());
+    refusing.close(); // nothing listens there now
+
+    RunFixture f({{QStringLiteral("Ok"), QStringLiteral("ENGINE"), QStringLiteral("/ok")},
+                  {QStringLiteral("NoReason"), QStringLiteral("ENGINE"), QStringLiteral("/ok-noreason")},
+                  {QStringLiteral("Moved"), QStringLiteral("ENGINE"), QStringLiteral("/moved")},
+                  {QStringLiteral("Found"), QStringLiteral("FFA"), QStringLiteral("/found")},
+                  {QStringLiteral("Missing"), QStringLiteral("ENGINE"), QStringLiteral("/missing")},
+                  {QStringLiteral("ServerTimeout"), QStringLiteral("CLASSIFIED"), QStringLiteral("/timeout")},
+                  {QStringLiteral("Error"), QStringLiteral("ENGINE"), QStringLiteral("/error")},
+                  {QStringLiteral("Closed"), QStringLiteral("ENGINE"), QStringLiteral("/close")},
+                  {QStringLiteral("Refused"), QStringLiteral("ENGINE"), refusedUrl},
+                  {QStringLiteral("Batch"), QStringLiteral("BATCH->10"), QStringLiteral("/ok")},
+                  {QStringLiteral("BadBatch"), QStringLiteral("BATCH->ten"), QStringLiteral("/missing")}});
+    f.reports.GenReportCk->setChecked(false);
+    f.run.Button6Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    QCOMPARE(f.dialogs.lastMessage().text, QStringLiteral("Your Submission is Complete"));
+
+    QCOMPARE(f.result(QStringLiteral("Ok")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("NoReason")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("Moved")), QStringLiteral("Moved Permanently"));
+    QCOMPARE(f.result(QStringLiteral("Found")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("Missing")), QStringLiteral("Not Found"));
+    QCOMPARE(f.result(QStringLiteral("ServerTimeout")), QStringLiteral("Request Timeout"));
+    QCOMPARE(f.result(QStringLiteral("Error")), QStringLiteral("Internal Server Error"));
+    // Ended without a header: the client's own words name the cause.
+    QVERIFY(!f.result(QStringLiteral("Closed")).isEmpty());
+    QVERIFY(f.result(QStringLiteral("Refused")).contains(QLatin1String("refused"), Qt::CaseInsensitive));
+
+    for (const char* ok : {"Ok", "NoReason", "Moved", "Found", "Batch"})
+        QCOMPARE(f.image(QLatin1String(ok)), RowImage::Ok);
+    for (const char* failed : {"Missing", "Error", "Closed", "Refused", "BadBatch"})
+        QCOMPARE(f.image(QLatin1String(failed)), RowImage::Failed);
+    QCOMPARE(f.image(QStringLiteral("ServerTimeout")), RowImage::TimedOut);
+
+    // A batch of 10 adds 10; a batch whose count is no number adds 1.
+    QCOMPARE(f.live.okCount(), 4 + 10);
+    QCOMPARE(f.live.failedCount(), 5);
+    QCOMPARE(f.live.timedOutCount(), 1);
+    QCOMPARE(f.page.CLEDLabel2->text(), QStringLiteral("14"));
+    QCOMPARE(f.page.CLEDLabel3->text(), QStringLiteral("5"));
+    QCOMPARE(f.page.CLEDLabel4->text(), QStringLiteral("1"));
+    for (int row = 0; row < f.page.model()->count(); ++row)
+        QVERIFY(!f.page.model()->row(row).date.isEmpty());
+
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+    QVERIFY(f.page.Button6->isEnabled());
+    QVERIFY(!f.page.Button7->isEnabled());
+    QVERIFY(!f.live.timer5()->isActive());
+    QCOMPARE(f.live.inFlightTableSize(), 0);
+    // The Project is unchecked once its submission has ended.
+    QVERIFY(!f.projectList.isChecked(0));
+}
+
+void TestSubmissionRun::getAndPostOnTheWire()
+{
+    RunFixture f({{QStringLiteral("Get"), QStringLiteral("ENGINE"), QStringLiteral("/ok")},
+                  {QStringLiteral("Post"), QStringLiteral("ENGINE"), QStringLiteral("/ok"), true}});
+    f.reports.GenReportCk->setChecked(false);
+    f.run.Button6Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    const QList<QByteArrayList> lines = f.logLines();
+    QCOMPARE(lines.size(), 2);
+    const QByteArray query = "t=Fast+%26+Cheap+mysite&u=http://mysite.example&e=me@mysite.example";
+    bool sawGet = false;
+    bool sawPost = false;
+    for (const QByteArrayList& fields : lines) {
+        QCOMPARE(fields.size(), 7);
+        if (fields.at(1) == "GET") {
+            sawGet = true;
+            QCOMPARE(fields.at(2), "/ok?" + query);
+            QCOMPARE(fields.at(4), QByteArray("http://site.example/Get"));
+            QCOMPARE(fields.at(6), QByteArray());
+        } else {
+            sawPost = true;
+            QCOMPARE(fields.at(1), QByteArray("POST"));
+            QCOMPARE(fields.at(2), QByteArray("/ok"));
+            QCOMPARE(fields.at(4), QByteArray("http://site.example/Post"));
+            QCOMPARE(fields.at(5), QByteArray("application/x-www-form-urlencoded"));
+            QCOMPARE(fields.at(6), query);
+        }
+    }
+    QVERIFY(sawGet && sawPost);
+}
+
+void TestSubmissionRun::portsLimitRunningRequests_data()
+{
+    QTest::addColumn<int>("engines");
+    QTest::addColumn<int>("ports");
+    QTest::addColumn<int>("maxRunning");
+    QTest::newRow("ports 1") << 6 << 1 << 1;
+    QTest::newRow("queue of 3, ports 20") << 3 << 20 << 2;
+    QTest::newRow("ports 5 of 40") << 40 << 5 << 5;
+}
+
+void TestSubmissionRun::portsLimitRunningRequests()
+{
+    QFETCH(int, engines);
+    QFETCH(int, ports);
+    QFETCH(int, maxRunning);
+    RunFixture f(okEngines(engines));
+    f.ports = ports;
+    f.reports.GenReportCk->setChecked(false);
+    f.run.Button6Click();
+    // The first pump has started what it may; nothing has ended yet.
+    QCOMPARE(f.run.inFlightCount(), maxRunning);
+    QCOMPARE(f.live.inFlightTableSize(), maxRunning);
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    QCOMPARE(f.maxInFlight, maxRunning);
+    QCOMPARE(f.live.okCount(), engines);
+}
+
+void TestSubmissionRun::portsLoweredDuringRun()
+{
+    RunFixture f(okEngines(60, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.timeout = 1;
+    f.run.Button6Click();
+    QCOMPARE(f.run.inFlightCount(), 20);
+    f.live.timer5()->stop();
+    f.ports = 5;
+    // Each time-out ends the oldest; none starts until fewer than 5 run.
+    for (int k = 1; k <= 16; ++k) {
+        const int before = f.live.timedOutCount();
+        for (int tick = 0; tick < 10 && f.live.timedOutCount() == before; ++tick) {
+            f.live.Timer5Timer();
+            QTest::qWait(5);
+        }
+        QCOMPARE(f.live.timedOutCount(), before + 1);
+        QCOMPARE(f.live.inFlightTableSize(), k < 16 ? 20 - k : 5);
+    }
+    QCOMPARE(f.run.inFlightCount(), 5);
+    QCOMPARE(f.live.timedOutCount(), 16);
+    f.run.Button7Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
+}
+
+void TestSubmissionRun::timeoutAtEleventhTick()
+{
+    RunFixture f(okEngines(1, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.timeout = 10;
+    f.run.Button6Click();
+    f.live.timer5()->stop();
+    QCOMPARE(f.run.inFlightCount(), 1);
+    for (int tick = 1; tick <= 10; ++tick) {
+        f.live.Timer5Timer();
+        QTest::qWait(5);
+        QCOMPARE(f.live.inFlightTableSize(), 1);
+    }
+    f.live.Timer5Timer();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    QCOMPARE(f.result(QStringLiteral("E000")), QStringLiteral("Request Timeout"));
+    QCOMPARE(f.image(QStringLiteral("E000")), RowImage::TimedOut);
+    QCOMPARE(f.live.timedOutCount(), 1);
+}
+
+void TestSubmissionRun::stallsTimeOutOnConsecutiveTicks()
+{
+    RunFixture f(okEngines(2, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.timeout = 3;
+    f.run.Button6Click();
+    f.live.timer5()->stop();
+    QCOMPARE(f.live.inFlightTableSize(), 2);
+    for (int tick = 1; tick <= 3; ++tick)
+        f.live.Timer5Timer();
+    QTest::qWait(20);
+    QCOMPARE(f.live.inFlightTableSize(), 2);
+    f.live.Timer5Timer();
+    QTRY_COMPARE(f.live.inFlightTableSize(), 1);
+    QTest::qWait(50);
+    QCOMPARE(f.live.inFlightTableSize(), 1);
+    f.live.Timer5Timer();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    QCOMPARE(f.live.timedOutCount(), 2);
+}
+
+void TestSubmissionRun::stopWithTwentyRunning()
+{
+    QList<Engine> engines = okEngines(49, QStringLiteral("/stall"));
+    engines.append({QStringLiteral("Z-batch"), QStringLiteral("BATCH->25"), QStringLiteral("/stall")});
+    RunFixture f(engines, {QStringLiteral("first"), QStringLiteral("second")});
+    f.run.Button6Click();
+    QCOMPARE(f.run.inFlightCount(), 20);
+    // The batch engine is the last row, so it is not among the twenty.
+    f.page.model()->setChecked(f.rowOf(QStringLiteral("Z-batch")), true);
+    f.run.Button7Click();
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Stopping);
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
+    QCOMPARE(f.dialogs.lastMessage().text, QStringLiteral("Your Submission has been stopped"));
+    int stopped = 0;
+    for (int row = 0; row < f.page.model()->count(); ++row) {
+        if (f.page.model()->row(row).result == QLatin1String("Submission Stopped"))
+            ++stopped;
+    }
+    QCOMPARE(stopped, 20);
+    QCOMPARE(f.live.failedCount(), 20);
+    // The second Project was never started; the first keeps its check mark.
+    QVERIFY(f.projectList.isChecked(0));
+    QVERIFY(f.projectList.isChecked(1));
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+    QVERIFY(f.page.Button6->isEnabled());
+    QVERIFY(!f.page.Button7->isEnabled());
+    // A stopped run writes its report too.
+    QCOMPARE(f.reports.FileListBox1->count(), 1);
+    QVERIFY(f.reports.FileListBox1->item(0)->text().startsWith(QLatin1String("first")));
+}
+
+void TestSubmissionRun::submitRefusedWhileStopping()
+{
+    RunFixture f(okEngines(3, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.run.Button6Click();
+    f.run.Button7Click();
+    // "Submit" is enabled again at once, but the aborted requests have not ended.
+    QVERIFY(f.page.Button6->isEnabled());
+    f.run.Button6Click();
+    QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("Submission Stopping"));
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+}
+
+void TestSubmissionRun::stopWhenIdleOnlyDisablesStop()
+{
+    RunFixture f(okEngines(2));
+    QVERIFY(f.page.Button6->isEnabled());
+    QVERIFY(f.page.Button7->isEnabled());
+    f.run.Button7Click();
+    QVERIFY(!f.page.Button7->isEnabled());
+    QVERIFY(f.page.Button6->isEnabled());
+    QTest::qWait(20);
+    QVERIFY(f.dialogs.messages().isEmpty());
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+}
+
+void TestSubmissionRun::twoProjectsOneAfterTheOther()
+{
+    RunFixture f(okEngines(4), {QStringLiteral("alpha"), QStringLiteral("beta")});
+    QSignalSpy counts(&f.live, &LiveSubmitter::countsChanged);
+    f.run.Button6Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    // Every request of alpha went out before the first of beta.
+    const QList<QByteArrayList> lines = f.logLines();
+    QCOMPARE(lines.size(), 8);
+    for (int i = 0; i < 8; ++i)
+        QVERIFY(lines.at(i).at(2).contains(i < 4 ? "alpha" : "beta"));
+    // The counters started again at 0 for beta.
+    QCOMPARE(f.live.okCount(), 4);
+    bool resetBetween = false;
+    for (int i = 1; i < counts.size(); ++i) {
+        if (counts.at(i).at(0).toInt() == 0 && counts.at(i - 1).at(0).toInt() == 4)
+            resetBetween = true;
+    }
+    QVERIFY(resetBetween);
+    QVERIFY(!f.projectList.isChecked(0));
+    QVERIFY(!f.projectList.isChecked(1));
+    QCOMPARE(f.reports.FileListBox1->count(), 2);
+    QVERIFY(f.reports.FileListBox1->item(0)->text().startsWith(QLatin1String("alpha")));
+    QVERIFY(f.reports.FileListBox1->item(1)->text().startsWith(QLatin1String("beta")));
+    const QByteArray report = f.dir.read(QStringLiteral("reports/") + f.reports.FileListBox1->item(1)->text());
+    QVERIFY(report.contains("http://beta.example (beta)"));
+    QCOMPARE(report.count("<td>OK&nbsp;</td>"), 4);
+}
+
+void TestSubmissionRun::noProjects()
+{
+    RunFixture f(okEngines(2), {});
+    QSignalSpy editor(&f.run, &SubmissionRun::showEditorRequested);
+    f.run.Button6Click();
+    QCOMPARE(f.dialogs.messages().size(), 1);
+    QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("No Project Selected"));
+    QCOMPARE(f.dialogs.lastMessage().text,
+             QStringLiteral("You have no saved Projects to Submit!\n\rPlease go back and save your project before "
+                            "submitting"));
+    QCOMPARE(editor.size(), 1);
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+}
+
+void TestSubmissionRun::noProjectChecked()
+{
+    RunFixture f(okEngines(2));
+    f.projectList.setChecked(0, false);
+    QSignalSpy flash(&f.run, &SubmissionRun::flashRequested);
+    f.run.Button6Click();
+    QCOMPARE(flash.size(), 1);
+    QCOMPARE(flash.first().first().toInt(), 6);
+    QCOMPARE(f.dialogs.lastMessage().text,
+             QStringLiteral("There is no project selected to submit!\n\rChecking the box beside the Project Name "
+                            "will allow you to submit.\n\r\n\rHint: Select One of the Flashing Projects"));
+    QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
+    QTest::qWait(20);
+    QVERIFY(f.logLines().isEmpty());
+}
+
+void TestSubmissionRun::deleteRefusedDuringRun()
+{
+    RunFixture f(okEngines(3, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.run.Button6Click();
+    QVERIFY(f.run.busy());
+    f.page.AdvListView2->selectionModel()->select(f.page.model()->index(0, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    f.page.DeleteEngine1Click();
+    QCOMPARE(f.page.model()->count(), 3);
+    QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Warning);
+    QVERIFY(f.dialogs.lastMessage().text.contains(QLatin1String("running")));
+    // Nor may the database be reloaded under the running requests.
+    QVERIFY(!f.page.LoadEngineDatabase());
+    f.run.Button7Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
+}
+
+QTEST_MAIN(TestSubmissionRun)
+#include "tst_submissionrun.moc"
