@@ -62,10 +62,8 @@ void HttpResponseParser::resetForRedirect()
 
 void HttpResponseParser::stop()
 {
+    // The buffer stays: a header end under way still hands on what came with the header.
     m_stopped = true;
-    m_fill = 0;
-    m_pos = 0;
-    m_buffer[0] = 0;
 }
 
 void HttpResponseParser::flush()
@@ -160,6 +158,9 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
             return;
         if (action == HeaderEndAction::Stop) {
             stop();
+            m_fill = 0;
+            m_pos = 0;
+            m_buffer[0] = 0;
             return;
         }
         m_mode = Mode::Body;

@@ -8,6 +8,7 @@
 #include <QHostInfo>
 #include <QIODevice>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QTcpSocket>
 
 namespace {
@@ -52,8 +53,7 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
 
 THttpCli::~THttpCli()
 {
-    if (m_lookupId >= 0)
-        QHostInfo::abortHostLookup(m_lookupId);
+    // A lookup under way reports to this object as its context, so it is dropped with it.
     // Detach first: a socket destroyed while connected would report its close to a half-destroyed client.
     dropSocket();
 }
@@ -222,8 +222,12 @@ void THttpCli::connectTo(const QHostAddress& address)
         failure = SocketErrors::AddressNotAvailable;
     } else if (!m_localAddr.isEmpty() && m_localAddr != QLatin1String("0.0.0.0")) {
         const QHostAddress local(m_localAddr);
-        if (local.isNull() || !m_socket->bind(local))
-            failure = local.isNull() ? int(SocketErrors::AddressNotAvailable) : SocketErrors::codeFor(m_socket->error());
+        // A failed bind is reported here, as the connect call failing, not as a connection error.
+        const QSignalBlocker quiet(m_socket);
+        if (local.isNull())
+            failure = SocketErrors::AddressNotAvailable;
+        else if (!m_socket->bind(local))
+            failure = SocketErrors::codeFor(m_socket->error());
     }
     if (failure != 0) {
         m_requestDoneError = failure;
@@ -746,10 +750,9 @@ void THttpCli::CancelRequest()
         return;
     const bool wasResolving = m_phase == Resolving;
     setPhase(Aborting);
-    if (wasResolving && m_lookupId >= 0) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
-    }
+    // The resolution is cancelled by dropping its answer when it comes: QHostInfo::abortHostLookup
+    // loses the callback of a lookup already running (a leak per cancel), and a lookup cannot hurt.
+    m_lookupId = -1;
     m_parser.code = 404;
     m_parser.text = QStringLiteral("Connection aborted on request");
     m_requestDoneError = ErrAborted;

@@ -1,0 +1,58 @@
+#include "support/NginxPeer.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+QString NginxPeer::program() const
+{
+    return QStandardPaths::findExecutable(QStringLiteral("nginx"),
+                                          {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
+}
+
+QString NginxPeer::url(const QString& path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+QStringList NginxPeer::arguments() const
+{
+    return {QStringLiteral("-p"), dir() + QLatin1Char('/'), QStringLiteral("-c"), dir() + QStringLiteral("/nginx.conf"),
+            QStringLiteral("-e"), logFile()};
+}
+
+QString NginxPeer::logFile() const
+{
+    return dir() + QStringLiteral("/error.log");
+}
+
+bool NginxPeer::writeConfig()
+{
+    const QString d = dir();
+    QDir().mkpath(d + QStringLiteral("/tmp"));
+    QDir().mkpath(d + QStringLiteral("/www"));
+    const QString conf = QStringLiteral(R"(daemon off;
+master_process off;
+worker_processes 1;
+pid %1/nginx.pid;
+error_log %1/error.log warn;
+events { worker_connections 1024; }
+http {
+    access_log off;
+    client_body_temp_path %1/tmp/body;
+    proxy_temp_path %1/tmp/proxy;
+    fastcgi_temp_path %1/tmp/fastcgi;
+    uwsgi_temp_path %1/tmp/uwsgi;
+    scgi_temp_path %1/tmp/scgi;
+    default_type application/octet-stream;
+    types { text/html html htm; }
+    server {
+        listen 127.0.0.1:%2;
+        root %1/www;
+        location = /moved { return 301 /index.html; }
+    }
+}
+)")
+                             .arg(d)
+                             .arg(port());
+    return writeFile(QStringLiteral("nginx.conf"), conf.toUtf8());
+}

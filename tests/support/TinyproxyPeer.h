@@ -1,0 +1,24 @@
+#pragma once
+
+#include "support/LocalPeer.h"
+
+// tinyproxy in the foreground; with a login set it asks for Proxy-Authorization.
+class TinyproxyPeer : public LocalPeer
+{
+public:
+    QString program() const override;
+    void setLogin(const QString& user, const QString& password)
+    {
+        m_user = user;
+        m_password = password;
+    }
+
+protected:
+    QStringList arguments() const override;
+    bool writeConfig() override;
+    QString logFile() const override;
+
+private:
+    QString m_user;
+    QString m_password;
+};
