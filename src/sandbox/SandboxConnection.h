@@ -12,10 +12,10 @@ class SandboxRouter;
 
 struct SandboxLimits
 {
-    int requestTimeoutMs = 30 * 1000;   // the whole request must arrive within this, else 408
-    int stallLimitMs = 10 * 60 * 1000;  // a stalled connection is dropped after this
-    int lingerMs = 2000;                // after the answer, unread input is drained this long
-    qint64 maxDrainBytes = 1024 * 1024; // input read and thrown away after the request, at most
+    int requestTimeoutMs = 30 * 1000;       // the whole request must arrive within this, else 408
+    int stallLimitMs = 10 * 60 * 1000;      // a stalled connection is dropped after this
+    int lingerMs = 2000;                    // after the answer, unread input is drained this long
+    qint64 maxDrainBytes = 8 * 1024 * 1024; // input read and thrown away after the request, at most
 };
 
 // One accepted connection: reads one request, answers it (or stalls, or
