@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+
+// What the sandbox does with one request: answer it, hold the connection
+// without a byte (a site that never answers), or close it at once.
+struct SandboxResponse
+{
+    enum class Action { Answer, Stall, Close };
+
+    Action action = Action::Answer;
+    int status = 200;
+    QByteArray reason; // empty: the status line carries no reason phrase
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+
+    // A small HTML page with that status; the page names the status.
+    static SandboxResponse page(int status, const QByteArray& reason, const QByteArray& title, const QByteArray& text);
+    static SandboxResponse stall();
+    static SandboxResponse closeAtOnce();
+
+    void addHeader(const QByteArray& name, const QByteArray& value) { headers.append(qMakePair(name, value)); }
+
+    // The bytes sent: status line, headers (Content-Type, Content-Length and
+    // "Connection: close" added when missing), blank line, body unless withBody is false.
+    QByteArray toBytes(bool withBody = true) const;
+    // The answer column of the log: the status code, "stall" or "close".
+    QByteArray logAnswer() const;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "SandboxRequest.h"
+#include "SandboxResponse.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+
+#include <functional>
+
+// Path -> handler. Each site of the sandbox (target sites, manual, later the
+// update service, a site to spider, result pages) registers its paths here.
+// The query never takes part in routing.
+class SandboxRouter
+{
+public:
+    using Handler = std::function<SandboxResponse(const SandboxRequest&)>;
+
+    // Exact path; a second registration of the same path replaces the first.
+    void addPath(const QByteArray& path, Handler handler);
+    // Every path that starts with prefix; the longest matching prefix wins, an exact path beats any prefix.
+    void addPrefix(const QByteArray& prefix, Handler handler);
+
+    // The answer for the request: its handler's, else 404 "Not Found".
+    SandboxResponse route(const SandboxRequest& request) const;
+
+    QList<QByteArray> paths() const { return m_paths.keys(); }
+
+    static SandboxResponse notFound();
+
+private:
+    QMap<QByteArray, Handler> m_paths;
+    QMap<QByteArray, Handler> m_prefixes;
+};

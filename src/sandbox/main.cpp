@@ -1,0 +1,83 @@
+// vantor-sandbox: local sites on 127.0.0.1 for offline runs of Vantor Pro.
+#include "sandbox/QuitOnSignal.h"
+#include "sandbox/SandboxServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& text)
+{
+    std::fprintf(stderr, "vantor-sandbox: %s\n", qPrintable(text));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vantor-sandbox"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Local target sites, manual and services for offline runs."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port on 127.0.0.1 (0 picks a free one; default 8088)."),
+                                        QStringLiteral("port"), QStringLiteral("8088"));
+    const QCommandLineOption logOption(QStringLiteral("log"),
+                                       QStringLiteral("Append the request log to this file instead of stdout."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption exitOption(QStringLiteral("exit-after"),
+                                        QStringLiteral("Stop by itself after this many seconds."),
+                                        QStringLiteral("seconds"));
+    parser.addOption(portOption);
+    parser.addOption(logOption);
+    parser.addOption(exitOption);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535)
+        return fail(QStringLiteral("--port wants a number from 0 to 65535, not \"%1\"").arg(parser.value(portOption)));
+    int exitAfter = 0;
+    if (parser.isSet(exitOption)) {
+        exitAfter = parser.value(exitOption).toInt(&ok);
+        if (!ok || exitAfter < 1 || exitAfter > 24 * 3600)
+            return fail(QStringLiteral("--exit-after wants whole seconds from 1 to 86400, not \"%1\"")
+                            .arg(parser.value(exitOption)));
+    }
+
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly))
+        return fail(QStringLiteral("cannot write to stdout"));
+    QFile logFile;
+    QIODevice* log = &out;
+    if (parser.isSet(logOption)) {
+        logFile.setFileName(parser.value(logOption));
+        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+            return fail(QStringLiteral("cannot open the log %1: %2").arg(logFile.fileName(), logFile.errorString()));
+        log = &logFile;
+    }
+
+    QuitOnSignal quitOnSignal;
+    SandboxServer server;
+    server.addStandardSites();
+    server.setLogDevice(log);
+    if (!server.listen(static_cast<quint16>(port)))
+        return fail(QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(server.errorString()));
+
+    out.write("listening on 127.0.0.1:" + QByteArray::number(server.port()) + '\n');
+    out.flush();
+
+    if (exitAfter > 0)
+        QTimer::singleShot(exitAfter * 1000, &app, &QCoreApplication::quit);
+    return app.exec();
+}
