@@ -4,6 +4,8 @@
 #include <QString>
 
 class AttentionFlasher;
+class AutoSubmitEnginesPage;
+class ManualEnginesPage;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -66,6 +68,10 @@ public:
 
     TCLEDLabel* CLEDLabel1 = nullptr;
     QListView* SesList = nullptr;
+
+    // The pages of TabSheet2 and TabSheet3.
+    AutoSubmitEnginesPage* EnginesPage = nullptr;
+    ManualEnginesPage* ManualPage = nullptr;
 
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
