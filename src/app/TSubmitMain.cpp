@@ -5,6 +5,9 @@
 #include "maintenance/TUpdateBox.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
+#include "submission/AutoSubmitEnginesPage.h"
+#include "submission/EngineFilter.h"
+#include "submission/ManualEnginesPage.h"
 #include "submission/TLiveResult.h"
 #include "submission/TReportsPage.h"
 #include "tools/TSpider.h"
@@ -187,6 +190,10 @@ void TSubmitMain::createPages()
     PageControl2->addTab(TabSheet2, QStringLiteral("Auto Submit Engines"));
     PageControl2->addTab(TabSheet3, QStringLiteral("Manual Engines"));
     (new QVBoxLayout(TabSheet4))->addWidget(PageControl2);
+    EnginesPage = new AutoSubmitEnginesPage(TabSheet2);
+    (new QVBoxLayout(TabSheet2))->addWidget(EnginesPage);
+    ManualPage = new ManualEnginesPage(TabSheet3);
+    (new QVBoxLayout(TabSheet3))->addWidget(ManualPage);
 
     // Only the user's click on a tab runs the page-change rule.
     connect(PageControl1->tabBar(), &QTabBar::tabBarClicked, this, &TSubmitMain::PageControl1TabClicked);
@@ -243,13 +250,20 @@ void TSubmitMain::runStartup()
         picture->setPixmap(QPixmap(path(QStringLiteral("\\about.jpg"))));
     // Step 4: application title and home address.
     runCommand(this, [this] { readApplicationSettings(); });
-    // Step 5 (engine database) arrives with its page.
+    // Step 5: the auto-submit engine database; a file that cannot be read is
+    // reported and the start-up goes on with an empty view.
+    EnginesPage->setProgramDir(m_programDir);
+    ManualPage->setProgramDir(m_programDir);
+    runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); });
     // Step 6: the saved-report list.
     runCommand(this, [this] { ReportsPage->setProgramDir(m_programDir, m_homeAddress); });
     // Step 7: report options and run settings.
     runCommand(this, [this] { readRunSettings(); });
-    // Steps 8 to 11 (engine marks, manual engines, project list, rank list)
-    // arrive with their pages.
+    // Step 8: the engine marks by type.
+    runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::All); });
+    // Step 9: the manual engines and their count.
+    runCommand(this, [this] { ManualPage->LoadManualEngines(); });
+    // Steps 10 and 11 (project list, rank list) arrive with their pages.
 }
 
 void TSubmitMain::readApplicationSettings()
@@ -316,8 +330,13 @@ void TSubmitMain::firstShow()
     // Step 2 (proxy settings) arrives with the proxy window.
     // Step 3.
     update();
-    // Step 4 (Database Update window for a near-empty engine database)
-    // arrives with the engine database.
+    // Step 4: a near-empty engine database opens the Database Update window
+    // beside the main window.
+    if (EnginesPage->database().count() < 10) {
+        UpdateBox->move(frameGeometry().topRight() + QPoint(4, 0));
+        UpdateBox->show();
+        UpdateBox->raise();
+    }
 }
 
 void TSubmitMain::showPage(Page page, InnerPage inner)

@@ -4,6 +4,8 @@
 #include <QString>
 
 class AttentionFlasher;
+class AutoSubmitEnginesPage;
+class ManualEnginesPage;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -69,6 +71,9 @@ public:
     QListView* SesList = nullptr;
 
     TReportsPage* ReportsPage = nullptr;
+    // The pages of TabSheet2 and TabSheet3.
+    AutoSubmitEnginesPage* EnginesPage = nullptr;
+    ManualEnginesPage* ManualPage = nullptr;
 
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Writes the starter engine files of the program directory:
+# programdir/data/data.ist, datam.ist and catagory.ist. Every engine points
+# at the local sandbox; change SANDBOX (host and port) here and run again.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+SANDBOX=${SANDBOX:-http://127.0.0.1:8088}
+out=programdir/data
+mkdir -p "$out"
+
+categories=(Miscellaneous Automotive Business Communications Community Computers Consumer Education Employment
+    Entertainment Finance Government Health Internet Manufacturing Media Medical News Opportunities Personal
+    Politics Publishing Recreation Reference Religion Sci-Tech Services Transportation Travel Web_Stuff)
+
+# name=Type|SiteUrl|SubmitUrl|Title|Url|Email|Description|Empty|CategoryScheme|Name|Fixed|Last|Company|
+#   Address1|Address2|City|State|Zip|Phone|Fax|Method|Keywords|(15 reserved)|Country|
+engine_line() {
+    local name=$1 type=$2 slug=$3 i=$4
+    local site="$SANDBOX/site/$slug/" submit="$SANDBOX/submit/$slug"
+    local method="GET" scheme=$(( i % 2 + 1 )) fixed="" empty=""
+    (( i % 2 == 0 )) && method="POST"
+    (( i % 3 == 0 )) && fixed="&action=add"
+    (( i % 4 == 0 )) && empty="notes"
+    local reserved="|||||||||||||||"
+    printf '%s=%s|%s|%s|title|url|email|description|%s|%s|first|%s|last|company|address1|address2|city|state|zip|phone|fax|%s|keywords|%scountry|\r\n' \
+        "$name" "$type" "$site" "$submit" "$empty" "$scheme" "$fixed" "$method" "$reserved"
+}
+
+{
+    for i in $(seq -w 1 12); do
+        n=$((10#$i))
+        engine_line "Sandbox Search $i" "ENGINE" "search$i" "$n"
+        engine_line "Sandbox Classifieds $i" "CLASSIFIED" "classified$i" "$n"
+        engine_line "Sandbox Links $i" "FFA" "ffa$i" "$n"
+        engine_line "Sandbox Batch $i" "BATCH->$(( n * 5 ))" "batch$i" "$n"
+        engine_line "Custom Search $i" "Custom->Engine" "custom-search$i" "$n"
+        engine_line "Custom Classifieds $i" "Custom->Classified" "custom-classified$i" "$n"
+        engine_line "Custom Links $i" "Custom->FFA" "custom-ffa$i" "$n"
+    done
+} | LC_ALL=C sort -f >"$out/data.ist"
+
+{
+    for i in $(seq -w 1 14); do
+        printf 'Manual Directory %s,%s/manual/%s/,%s/manual/%s/add\r\n' "$i" "$SANDBOX" "$i" "$SANDBOX" "$i"
+    done
+} >"$out/datam.ist"
+
+{
+    printf '[Sub1]\r\n'
+    for c in "${categories[@]}"; do
+        printf '%s=&category=%s\r\n' "$c" "$c"
+    done
+    printf '[Sub2]\r\n'
+    n=100
+    for c in "${categories[@]}"; do
+        n=$((n + 1))
+        printf '%s=&cat_id=%d&section=main\r\n' "$c" "$n"
+    done
+} >"$out/catagory.ist"
+
+echo "starter data written to $out for $SANDBOX"

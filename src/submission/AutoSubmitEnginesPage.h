@@ -1,0 +1,91 @@
+#pragma once
+
+#include "EngineDatabase.h"
+#include "EngineFilter.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class EngineListView;
+class EngineModel;
+class QAction;
+class QCheckBox;
+class QMenu;
+class QPushButton;
+class TCLEDLabel;
+
+// The "Auto Submit Engines" tab: the engine view AdvListView2 over the
+// engine model, the type filter boxes, "Submit"/"Stop" and the four
+// counters. Owns the EngineDatabase the view is built from.
+class AutoSubmitEnginesPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AutoSubmitEnginesPage(QWidget* parent = nullptr);
+    ~AutoSubmitEnginesPage() override;
+
+    void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    QString dataFilePath() const;
+
+    EngineDatabase& database() { return m_database; }
+    const EngineDatabase& database() const { return m_database; }
+    EngineModel* model() const { return m_model; }
+
+    // The run tells the page whether a submission is active or stopping;
+    // deleting engines and reloading are refused while it is.
+    void setRunBusyQuery(std::function<bool()> query) { m_runBusy = std::move(query); }
+    bool runBusy() const { return m_runBusy && m_runBusy(); }
+    // A load or a filter pass is letting events run.
+    bool listBusy() const { return m_loadDepth > 0 || m_passDepth > 0; }
+
+    // Fills the database from data.ist and rebuilds the view, then sets the
+    // marks by type. Throws ListFileError when data.ist cannot be read; the
+    // view and database keep what they held. Returns false when refused.
+    bool LoadEngineDatabase();
+    void ApplyEngineFilter(EngineFilter::Scope scope);
+    void RecountSelection();
+    void DeleteEngine1Click();
+
+    EngineFilter::Boxes boxes() const;
+
+    EngineListView* AdvListView2 = nullptr;
+    QCheckBox* BitCheckBox4 = nullptr; // "Search Engines"
+    QCheckBox* BitCheckBox6 = nullptr; // "FFA/Classifieds"
+    QCheckBox* BitCheckBox7 = nullptr; // "Batch Sites"
+    QCheckBox* CustomCk = nullptr;     // "Custom Engines", hidden
+    QCheckBox* BitCheckBox5 = nullptr; // "Classifieds", hidden
+    QPushButton* Button6 = nullptr;    // "Submit", wired by the run
+    QPushButton* Button7 = nullptr;    // "Stop", wired by the run
+    TCLEDLabel* TotalDis = nullptr;
+    TCLEDLabel* CLEDLabel2 = nullptr; // "OK"
+    TCLEDLabel* CLEDLabel3 = nullptr; // "Failed"
+    TCLEDLabel* CLEDLabel4 = nullptr; // "Time out"
+    QMenu* PopupMenu2 = nullptr;
+    QAction* DeleteEngine1 = nullptr;
+
+signals:
+    // A load has begun: the run's queue and project lists are to be emptied.
+    void databaseLoading();
+    void databaseLoaded();
+
+public slots:
+    void BitCheckBox4Click();
+    void BitCheckBox5Click();
+    void BitCheckBox6Click();
+    void BitCheckBox7Click();
+    void CustomCkClick();
+    void AdvListView2CheckboxClick(int row);
+
+private:
+    QWidget* createPanel();
+    bool refuseWhileBusy();
+
+    QString m_programDir;
+    EngineDatabase m_database;
+    EngineModel* m_model = nullptr;
+    std::function<bool()> m_runBusy;
+    int m_loadDepth = 0;
+    int m_passDepth = 0;
+};

@@ -1,0 +1,67 @@
+#include "EngineFilter.h"
+
+#include "EngineModel.h"
+
+namespace EngineFilter {
+
+long long apply(EngineModel& model, Scope scope, const Boxes& boxes, const Tick& tick)
+{
+    const bool all = scope == Scope::All;
+    long long total = 0;
+    for (int i = 0; i < model.count(); ++i) {
+        const EngineRow& row = model.row(i);
+        bool mark = row.checked;
+        switch (row.kind) {
+        case EngineKind::Engine: // rule 1
+            if (all || scope == Scope::SearchEngines)
+                mark = boxes.searchEngines;
+            break;
+        case EngineKind::Classified: // rule 2
+            if (all || scope == Scope::Classifieds)
+                mark = boxes.classifieds;
+            break;
+        case EngineKind::Ffa: // rule 3
+            if (all || scope == Scope::FfaClassifieds)
+                mark = boxes.ffaClassifieds;
+            break;
+        case EngineKind::Batch: // rule 4, whatever the scope
+            mark = boxes.batchSites;
+            if (mark)
+                total += row.weight - 1;
+            break;
+        case EngineKind::CustomEngine: // rules 5 to 7, whatever the scope
+            mark = boxes.customEngines && boxes.searchEngines;
+            break;
+        case EngineKind::CustomClassified:
+            mark = boxes.customEngines && boxes.classifieds;
+            break;
+        case EngineKind::CustomFfa:
+            mark = boxes.customEngines && boxes.ffaClassifieds;
+            break;
+        case EngineKind::Other:
+            break;
+        }
+        // Rule 8.
+        if (mark)
+            ++total;
+        model.setCheckedQuietly(i, mark);
+        if (tick)
+            tick();
+    }
+    model.flushChecks();
+    return total;
+}
+
+long long recount(EngineModel& model, const Tick& tick)
+{
+    long long total = 0;
+    for (int i = 0; i < model.count(); ++i) {
+        if (model.isChecked(i))
+            total += model.submissionWeight(i);
+        if (tick)
+            tick();
+    }
+    return total;
+}
+
+} // namespace EngineFilter
