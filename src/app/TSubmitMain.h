@@ -4,6 +4,10 @@
 #include <QString>
 
 class AttentionFlasher;
+class ProjectEditorPage;
+class ProjectListModel;
+class ProjectListView;
+class ProjectStore;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -46,6 +50,7 @@ public:
     InnerPage currentInnerPage() const;
 
     AttentionFlasher* flasher() const { return m_flasher; }
+    ProjectStore* projectStore() const { return m_projectStore; }
     void openOnlineManual();
 
     // Page controls and pages, named as the system names them.
@@ -65,7 +70,8 @@ public:
     QWidget* TabSheet11 = nullptr; // About
 
     TCLEDLabel* CLEDLabel1 = nullptr;
-    QListView* SesList = nullptr;
+    ProjectListView* SesList = nullptr;
+    ProjectEditorPage* ProjectEditor = nullptr; // on TabSheet5
 
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
@@ -86,6 +92,7 @@ private:
     void createPages();
     QWidget* createAboutPage();
     void createSecondaryWindows();
+    void createProjects(QWidget* column);
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();
@@ -106,4 +113,6 @@ private:
     bool m_shown = false;
 
     AttentionFlasher* m_flasher = nullptr;
+    ProjectListModel* m_projectList = nullptr;
+    ProjectStore* m_projectStore = nullptr;
 };
