@@ -17,19 +17,19 @@ ProjectListView::ProjectListView(ProjectStore* store, QWidget* parent)
     setUniformItemSizes(true);
 
     m_popup->setObjectName(QStringLiteral("PopupMenu3"));
-    auto addItem = [this](const QString& objectName, const QString& caption, void (ProjectStore::*operation)()) {
+    auto addItem = [this](const QString& objectName, const QString& caption) {
         QAction* action = m_popup->addAction(caption);
         action->setObjectName(objectName);
-        connect(action, &QAction::triggered, this, [this, operation] { runCommand(this, [this, operation] {
-                    (m_store->*operation)();
-                }); });
         return action;
     };
-    DeleteSelected2 = addItem(QStringLiteral("DeleteSelected2"), QStringLiteral("Delete Selected"),
-                              &ProjectStore::deleteSelected);
-    DeleteCheckedOnly2 = addItem(QStringLiteral("DeleteCheckedOnly2"), QStringLiteral("Delete Checked Only"),
-                                 &ProjectStore::deleteChecked);
-    DeleteAll2 = addItem(QStringLiteral("DeleteAll2"), QStringLiteral("Delete All"), &ProjectStore::deleteAll);
+    DeleteSelected2 = addItem(QStringLiteral("DeleteSelected2"), QStringLiteral("Delete Selected"));
+    DeleteCheckedOnly2 = addItem(QStringLiteral("DeleteCheckedOnly2"), QStringLiteral("Delete Checked Only"));
+    DeleteAll2 = addItem(QStringLiteral("DeleteAll2"), QStringLiteral("Delete All"));
+    connect(DeleteSelected2, &QAction::triggered, this,
+            [this] { runCommand(this, [this] { m_store->deleteSelected(); }); });
+    connect(DeleteCheckedOnly2, &QAction::triggered, this,
+            [this] { runCommand(this, [this] { m_store->deleteChecked(); }); });
+    connect(DeleteAll2, &QAction::triggered, this, [this] { runCommand(this, [this] { m_store->deleteAll(); }); });
 
     connect(this, &QListView::clicked, this, &ProjectListView::SesListClick);
     connect(store->model(), &ProjectListModel::selectedRowChanged, this, &ProjectListView::showSelectedRow);
