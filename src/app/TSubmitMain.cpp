@@ -3,6 +3,10 @@
 #include "AttentionFlasher.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
+#include "projects/ProjectEditorPage.h"
+#include "projects/ProjectListModel.h"
+#include "projects/ProjectListView.h"
+#include "projects/ProjectStore.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "submission/AutoSubmitEnginesPage.h"
@@ -106,12 +110,15 @@ void TSubmitMain::createMenus()
     addItem(projects, QStringLiteral("ImportWizard1"), QStringLiteral("Import Wizard"),
             [this] { showPage(Page::Projects, InnerPage::ImportWizard); });
     addItem(projects, QStringLiteral("NewProject1"), QStringLiteral("New Project"),
-            [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
-    addItem(projects, QStringLiteral("SaveProject1"), QStringLiteral("Save Project"), [] {});
-    addItem(projects, QStringLiteral("DeleteSelectedProject1"), QStringLiteral("Delete Selected Project"), [] {});
+            [this] { m_projectStore->clear(ProjectStore::ClearScope::All); });
+    addItem(projects, QStringLiteral("SaveProject1"), QStringLiteral("Save Project"),
+            [this] { m_projectStore->save(); });
+    addItem(projects, QStringLiteral("DeleteSelectedProject1"), QStringLiteral("Delete Selected Project"),
+            [this] { m_projectStore->deleteSelected(); });
     addItem(projects, QStringLiteral("DeleteCheckedProjectOnly1"), QStringLiteral("Delete Checked Project Only"),
-            [] {});
-    addItem(projects, QStringLiteral("DeleteAllProjects1"), QStringLiteral("Delete All Projects"), [] {});
+            [this] { m_projectStore->deleteChecked(); });
+    addItem(projects, QStringLiteral("DeleteAllProjects1"), QStringLiteral("Delete All Projects"),
+            [this] { m_projectStore->deleteAll(); });
 
     QMenu* submit = addMenu(QStringLiteral("Submit1"), QStringLiteral("Submit"));
     onOpen(submit, [this] { showPage(Page::Submit, InnerPage::AutoSubmitEngines); });
@@ -208,8 +215,7 @@ void TSubmitMain::createPages()
     CLEDLabel1 = new TCLEDLabel(10, column);
     CLEDLabel1->setObjectName(QStringLiteral("CLEDLabel1"));
     CLEDLabel1->setFixedHeight(22);
-    SesList = new QListView(column);
-    SesList->setObjectName(QStringLiteral("SesList"));
+    createProjects(column);
     QPalette listPalette = SesList->palette();
     listPalette.setColor(QPalette::Base, QColor(0xE9, 0xEA, 0xE9));
     listPalette.setColor(QPalette::Text, Qt::black);
@@ -263,7 +269,10 @@ void TSubmitMain::runStartup()
     runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::All); });
     // Step 9: the manual engines and their count.
     runCommand(this, [this] { ManualPage->LoadManualEngines(); });
-    // Steps 10 and 11 (project list, rank list) arrive with their pages.
+    // Step 10: the project list from the project index.
+    m_projectStore->setProgramDir(m_programDir);
+    runCommand(this, [this] { m_projectStore->loadIndex(); });
+    // Step 11 (rank list) arrives with its page.
 }
 
 void TSubmitMain::readApplicationSettings()
@@ -307,6 +316,35 @@ void TSubmitMain::createSecondaryWindows()
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
                             static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
+}
+
+void TSubmitMain::createProjects(QWidget* column)
+{
+    ProjectEditor = new ProjectEditorPage(TabSheet5);
+    auto* editorLayout = new QVBoxLayout(TabSheet5);
+    editorLayout->setContentsMargins(0, 0, 0, 0);
+    editorLayout->addWidget(ProjectEditor);
+
+    m_projectList = new ProjectListModel(this);
+    m_projectStore = new ProjectStore(m_projectList, ProjectEditor, this);
+    m_projectStore->setDialogParent(this);
+    SesList = new ProjectListView(m_projectStore, column);
+
+    connect(ProjectEditor, &ProjectEditorPage::saveClicked, this,
+            [this] { runCommand(this, [this] { m_projectStore->save(); }); });
+    connect(ProjectEditor, &ProjectEditorPage::clearClicked, this,
+            [this] { runCommand(this, [this] { m_projectStore->clear(ProjectStore::ClearScope::Site); }); });
+    connect(m_projectStore, &ProjectStore::loadStarting, this, [this] {
+        m_flasher->stop();
+        m_flasher->restore(AttentionFlasher::ProjectList);
+    });
+    connect(m_projectStore, &ProjectStore::showEditorRequested, this,
+            [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
+    connect(m_projectStore, &ProjectStore::countChanged, CLEDLabel1,
+            [this](int count) { CLEDLabel1->setValue(count); });
+    // The copies into the Import Wizard, Ranking and Meta Tags pages, the
+    // "Spider URL" option (setSpiderUrlOption) and the doorway page
+    // (projectLoaded) are connected here as those pages arrive.
 }
 
 void TSubmitMain::showEvent(QShowEvent* event)
@@ -416,8 +454,13 @@ void TSubmitMain::PageControl1TabClicked(int index)
 {
     if (PageControl1->widget(index) != TabSheet10)
         return;
-    // The "Doorway Pages" tab loads the selected Project; that arrives with
-    // the project list.
+    // The "Doorway Pages" tab loads the selected Project, the first one when
+    // none is selected; the load regenerates the doorway page (projectLoaded).
+    runCommand(this, [this] {
+        if (m_projectList->selectedRow() < 0 && !m_projectList->isEmpty())
+            m_projectList->setSelectedRow(0);
+        m_projectStore->loadProject();
+    });
 }
 
 void TSubmitMain::Proxy1Click()

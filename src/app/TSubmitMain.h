@@ -6,6 +6,10 @@
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
 class ManualEnginesPage;
+class ProjectEditorPage;
+class ProjectListModel;
+class ProjectListView;
+class ProjectStore;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -49,6 +53,7 @@ public:
     InnerPage currentInnerPage() const;
 
     AttentionFlasher* flasher() const { return m_flasher; }
+    ProjectStore* projectStore() const { return m_projectStore; }
     void openOnlineManual();
 
     // Page controls and pages, named as the system names them.
@@ -68,7 +73,8 @@ public:
     QWidget* TabSheet11 = nullptr; // About
 
     TCLEDLabel* CLEDLabel1 = nullptr;
-    QListView* SesList = nullptr;
+    ProjectListView* SesList = nullptr;
+    ProjectEditorPage* ProjectEditor = nullptr; // on TabSheet5
 
     TReportsPage* ReportsPage = nullptr;
     // The pages of TabSheet2 and TabSheet3.
@@ -94,6 +100,7 @@ private:
     void createPages();
     QWidget* createAboutPage();
     void createSecondaryWindows();
+    void createProjects(QWidget* column);
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();
@@ -114,4 +121,6 @@ private:
     bool m_shown = false;
 
     AttentionFlasher* m_flasher = nullptr;
+    ProjectListModel* m_projectList = nullptr;
+    ProjectStore* m_projectStore = nullptr;
 };
