@@ -6,13 +6,41 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
-SandboxServer::SandboxServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this))
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace {
+
+// Descriptors kept free for the log, the listener and the accept of a
+// connection that is over the limit and gets closed at once.
+constexpr rlim_t ReservedDescriptors = 32;
+
+int defaultMaxConnections()
+{
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return SandboxServer::DefaultMaxConnections;
+    if (limit.rlim_cur <= 2 * ReservedDescriptors)
+        return static_cast<int>(std::max<rlim_t>(1, limit.rlim_cur / 2));
+    return static_cast<int>(
+        std::min<rlim_t>(SandboxServer::DefaultMaxConnections, limit.rlim_cur - ReservedDescriptors));
+}
+
+} // namespace
+
+SandboxServer::SandboxServer(QObject* parent)
+    : QObject(parent), m_server(new QTcpServer(this)), m_maxConnections(defaultMaxConnections())
 {
     // Many peers connect at the same moment in a run; a short backlog would drop their SYNs.
     m_server->setListenBacklogSize(1024);
     m_server->setMaxPendingConnections(1024);
     connect(m_server, &QTcpServer::newConnection, this, &SandboxServer::acceptPending);
+    // Qt pauses accepting after a failed accept (out of descriptors, say); the
+    // sandbox must not go deaf for good, so it tries again a little later.
+    connect(m_server, &QTcpServer::acceptError, this,
+            [this] { QTimer::singleShot(100, m_server, [this] { m_server->resumeAccepting(); }); });
 }
 
 SandboxServer::~SandboxServer()

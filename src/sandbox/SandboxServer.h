@@ -12,7 +12,8 @@ class QTcpServer;
 
 // The sandbox's listener on 127.0.0.1. Every connection is served on the
 // thread that owns the server, through its event loop; connections beyond
-// maxConnections are closed at once so descriptors cannot run out.
+// maxConnections are closed at once so descriptors cannot run out. By default
+// that is 2000, or fewer when the descriptor limit leaves less room.
 class SandboxServer : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
     void setLimits(const SandboxLimits& limits) { m_limits = limits; }
     SandboxLimits limits() const { return m_limits; }
     void setMaxConnections(int count) { m_maxConnections = count; }
+    int maxConnections() const { return m_maxConnections; }
 
     // Listens on 127.0.0.1:port; port 0 picks a free one.
     bool listen(quint16 port);
@@ -48,6 +50,6 @@ private:
     SandboxRouter m_router;
     SandboxLog m_log;
     SandboxLimits m_limits;
-    int m_maxConnections = DefaultMaxConnections;
+    int m_maxConnections;
     int m_open = 0;
 };

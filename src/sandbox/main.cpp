@@ -7,9 +7,21 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
+
+// Every held connection is a descriptor; a run may hold many stalls at once.
+void raiseDescriptorLimit()
+{
+    rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= std::min<rlim_t>(limit.rlim_max, 8192))
+        return;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 8192);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
 
 int fail(const QString& text)
 {
@@ -21,6 +33,7 @@ int fail(const QString& text)
 
 int main(int argc, char* argv[])
 {
+    raiseDescriptorLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantor-sandbox"));
 

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <memory>
 #include <vector>
 
@@ -107,6 +109,7 @@ private slots:
     void connectionCap();
     void programListensAndExits();
     void programStopsOnSigterm();
+    void programShedsLoadAtItsDescriptorLimit();
     void programRefusesBusyPortAndBadOptions_data();
     void programRefusesBusyPortAndBadOptions();
 
@@ -503,6 +506,49 @@ void TestSandboxServer::programStopsOnSigterm()
     QCOMPARE(process.exitCode(), 0);
     QTRY_VERIFY(stall.closed);
     QCOMPARE(stall.received, QByteArray());
+}
+
+void TestSandboxServer::programShedsLoadAtItsDescriptorLimit()
+{
+    QProcess process;
+    // A hard limit of 64 descriptors, which the program cannot raise.
+    process.setChildProcessModifier([] {
+        rlimit limit = {64, 64};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    process.start(QStringLiteral(VANTOR_SANDBOX_EXE), {QStringLiteral("--port"), QStringLiteral("0"),
+                                                       QStringLiteral("--exit-after"), QStringLiteral("60")});
+    QVERIFY(process.waitForStarted(5000));
+    const quint16 port = readListeningPort(process);
+    QVERIFY(port != 0);
+
+    constexpr int Count = 100;
+    std::vector<std::unique_ptr<Peer>> stalls;
+    for (int i = 0; i < Count; ++i)
+        stalls.push_back(std::make_unique<Peer>(port, "GET /stall HTTP/1.0\r\n\r\n"));
+    // The program holds what its descriptors allow and closes the rest at once,
+    // rather than leaving them unanswered in the queue.
+    QByteArray log;
+    const auto closedCount = [&stalls] {
+        return std::count_if(stalls.begin(), stalls.end(), [](const auto& p) { return p->closed; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT((log += process.readAllStandardOutput(), log.count("\tstall\t") + closedCount() == Count),
+                             10000);
+    QTest::qWait(200);
+    const qsizetype held = log.count("\tstall\t");
+    QVERIFY2(held >= 16 && held <= 40, QByteArray::number(held).constData());
+    QCOMPARE(closedCount(), Count - held);
+    for (const auto& p : stalls)
+        QCOMPARE(p->received, QByteArray());
+    stalls.clear();
+
+    Peer peer(port, "GET /ok HTTP/1.0\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(peer.closed, 10000);
+    QCOMPARE(peer.statusLine(), QByteArray("HTTP/1.0 200 OK"));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
 }
 
 void TestSandboxServer::programRefusesBusyPortAndBadOptions_data()
