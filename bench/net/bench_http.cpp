@@ -26,7 +26,8 @@ const int TimeLimitMs = 120000;
 
 int openFds()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
 long residentKb()
@@ -149,7 +150,8 @@ int main(int argc, char** argv)
     const int fdsBefore = openFds();
     const long rssBefore = residentKb();
 
-    std::printf("bench_http: %d GETs of %s (%lld bytes)\n", Requests, qPrintable(url), static_cast<long long>(page.size()));
+    std::printf("bench_http: %d GETs of %s (%lld bytes)\n", Requests, qPrintable(url),
+                static_cast<long long>(page.size()));
     bool good = true;
     for (int clients : {1, 50}) {
         const Run peer = apacheBench(ab, url, clients);

@@ -15,8 +15,7 @@
 namespace {
 
 const char* const DayNames[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // The date of If-Modified-Since, in English whatever the locale, and without a
 // time-zone conversion: the stored value is sent as it is.
@@ -192,8 +191,8 @@ void THttpCli::resolved(const QHostInfo& info)
     if (address.isNull() && !info.addresses().isEmpty())
         address = info.addresses().constFirst();
     if (info.error() != QHostInfo::NoError || address.isNull()) {
-        const int code = info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error())
-                                                             : int(SocketErrors::NoData);
+        const int code =
+            info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error()) : int(SocketErrors::NoData);
         m_requestDoneError = code;
         m_parser.code = 404;
         m_parser.text = QStringLiteral("can't resolve hostname to IP address");
@@ -227,7 +226,8 @@ void THttpCli::connectTo(const QHostAddress& address)
     if (failure != 0) {
         m_requestDoneError = failure;
         m_parser.code = 404;
-        m_parser.text = QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(failure)).arg(failure);
+        m_parser.text =
+            QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(failure)).arg(failure);
         dropSocket();
         closeHandling(failure);
         return;
@@ -313,9 +313,11 @@ void THttpCli::socketError()
     const int code = SocketErrors::codeFor(m_socket->error());
     m_lastSocketError = code;
     const quint64 serial = m_serial;
-    emit OnSocketError(this, code);
-    if (stale(serial) || !m_socket)
-        return;
+    if (code != 0) {
+        emit OnSocketError(this, code);
+        if (stale(serial) || !m_socket)
+            return;
+    }
     if (m_connected)
         return; // the close notification follows and carries the code
     // The connection attempt failed.
@@ -622,7 +624,8 @@ void THttpCli::location(const QString& value)
             if (!host.isEmpty())
                 m_hostHeader = host;
             // A port named in the address stays in the target for the same reason as above.
-            m_target = QLatin1String("http://") + m_hostHeader + (port.isEmpty() ? QString() : QLatin1Char(':') + port) +
+            m_target = QLatin1String("http://") + m_hostHeader +
+                       (port.isEmpty() ? QString() : QLatin1Char(':') + port) +
                        (path.isEmpty() ? QStringLiteral("/") : path);
         }
         if (!user.isEmpty() && !password.isEmpty()) {
