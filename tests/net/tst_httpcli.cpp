@@ -111,6 +111,8 @@ private slots:
     void postRedirectedToGet();
     void redirectTargets_data();
     void redirectTargets();
+    void redirectToAnotherServer();
+    void locationBeforeAClose();
     void tooManyRedirects();
     void contentLengthZeroOnOpenConnection();
     void errorBodyCutAtFirstRead();
@@ -463,6 +465,46 @@ void TestHttpCli::redirectTargets()
     QCOMPARE(requestLine(server.received(1)), secondLine);
     QCOMPARE(c.Location(), server.url(finalLocation));
     QCOMPARE(log.body(), QByteArray("end"));
+}
+
+void TestHttpCli::redirectToAnotherServer()
+{
+    ScriptedServer first;
+    ScriptedServer second;
+    second.play(answer(okAnswer("elsewhere")));
+    first.play(answer("HTTP/1.0 301 Moved\r\nLocation: http://kim:pw@127.0.0.1:" + QByteArray::number(second.port()) +
+                      "/there#top\r\n\r\n"));
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(first.url(QStringLiteral("/here")));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(first.connectionCount(), 1);
+    QCOMPARE(second.connectionCount(), 1);
+    const QList<QByteArray> lines = trimmed(headerLines(second.received()));
+    QCOMPARE(lines.first(), QByteArray("GET /there HTTP/1.0"));
+    QVERIFY(lines.contains("Host: 127.0.0.1"));
+    // The login of the address replaces the client's.
+    QVERIFY(lines.contains("Authorization: Basic a2ltOnB3"));
+    QCOMPARE(c.Username(), QStringLiteral("kim"));
+    QCOMPARE(c.Location(), QStringLiteral("http://kim:pw@127.0.0.1:%1/there").arg(second.port()));
+    QCOMPARE(log.body(), QByteArray("elsewhere"));
+}
+
+void TestHttpCli::locationBeforeAClose()
+{
+    // The server closes before the blank line; the Location seen is still followed.
+    ScriptedServer server;
+    server.play({answer("HTTP/1.0 302 Found\r\nLocation: /after\r\n"), answer(okAnswer("after"))});
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(server.url(QStringLiteral("/before")));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(requestLine(server.received(1)), QByteArray("GET /after HTTP/1.0"));
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), QByteArray("after"));
+    QCOMPARE(log.done.size(), 1);
 }
 
 void TestHttpCli::tooManyRedirects()
