@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     doc.writeString(QStringLiteral("Fuzz"), QStringLiteral("key"), value);
     IniDocument again = IniDocument::fromBytes(doc.toBytes());
     QString expected = value;
+    // The writer stores a CR LF pair as one blank, a lone CR or LF as one blank each.
+    expected.replace(QLatin1String("\r\n"), QLatin1String(" "));
     expected.replace(QLatin1Char('\r'), QLatin1Char(' '));
     expected.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (again.readString(QStringLiteral("Fuzz"), QStringLiteral("key"), QString()) != IniDocument::cleanValue(expected))
