@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         while (at < size && !parser.stopped()) {
             int free = 0;
             char* space = parser.receiveSpace(free);
-            const int n = static_cast<int>(std::min<size_t>({static_cast<size_t>(free), static_cast<size_t>(piece), size - at}));
+            const int n =
+                static_cast<int>(std::min<size_t>({static_cast<size_t>(free), static_cast<size_t>(piece), size - at}));
             std::memcpy(space, data + at, static_cast<size_t>(n));
             at += static_cast<size_t>(n);
             parser.received(n);

@@ -11,7 +11,9 @@
 #include "settings/SettingsKeys.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineFilter.h"
+#include "submission/LiveSubmitter.h"
 #include "submission/ManualEnginesPage.h"
+#include "submission/SubmissionRun.h"
 #include "submission/TLiveResult.h"
 #include "submission/TReportsPage.h"
 #include "tools/TSpider.h"
@@ -28,6 +30,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -311,11 +314,37 @@ void TSubmitMain::createSecondaryWindows()
         m_timeout = timeout;
         m_ports = ports;
     });
+    createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
                             static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
+}
+
+void TSubmitMain::createRun()
+{
+    // The live requests belong to the Submit Options window.
+    m_liveSubmitter = new LiveSubmitter(EnginesPage->model(), LiveResult);
+    Run = new SubmissionRun(EnginesPage, m_projectList, m_liveSubmitter, ReportsPage, this);
+    Run->setProgramDir(m_programDir);
+    Run->setRunSettings([this] { return m_ports; }, [this] { return m_timeout; });
+    Run->setDialogParent(this);
+    EnginesPage->setRunBusyQuery([this] { return Run->busy(); });
+    ReportsPage->setContentSource([this] { return Run->reportContent(); });
+    m_flasher->setTarget(AttentionFlasher::SubmitButton, EnginesPage->Button6);
+
+    connect(EnginesPage->Button6, &QPushButton::clicked, this,
+            [this] { runCommand(this, [this] { Run->Button6Click(); }); });
+    connect(EnginesPage->Button7, &QPushButton::clicked, this,
+            [this] { runCommand(this, [this] { Run->Button7Click(); }); });
+    connect(Run, &SubmissionRun::flashRequested, m_flasher, &AttentionFlasher::start);
+    connect(Run, &SubmissionRun::flashStopRequested, this, [this] {
+        m_flasher->stop();
+        m_flasher->restore(AttentionFlasher::SubmitButton);
+    });
+    connect(Run, &SubmissionRun::showEditorRequested, this,
+            [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
 }
 
 void TSubmitMain::createProjects(QWidget* column)

@@ -5,6 +5,8 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class LiveSubmitter;
+class SubmissionRun;
 class ManualEnginesPage;
 class ProjectEditorPage;
 class ProjectListModel;
@@ -81,6 +83,8 @@ public:
     AutoSubmitEnginesPage* EnginesPage = nullptr;
     ManualEnginesPage* ManualPage = nullptr;
 
+    SubmissionRun* Run = nullptr;
+
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
@@ -101,6 +105,7 @@ private:
     QWidget* createAboutPage();
     void createSecondaryWindows();
     void createProjects(QWidget* column);
+    void createRun();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();
@@ -123,4 +128,5 @@ private:
     AttentionFlasher* m_flasher = nullptr;
     ProjectListModel* m_projectList = nullptr;
     ProjectStore* m_projectStore = nullptr;
+    LiveSubmitter* m_liveSubmitter = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QIODevice>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QTcpSocket>
@@ -14,8 +15,7 @@
 namespace {
 
 const char* const DayNames[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // The date of If-Modified-Since, in English whatever the locale, and without a
 // time-zone conversion: the stored value is sent as it is.
@@ -162,19 +162,13 @@ void THttpCli::startResolving()
     setPhase(Resolving);
     if (stale(serial))
         return;
-    // An address in dotted form needs no resolver; the answer still comes from a later turn of the loop.
+    // An address in dotted form needs no resolver: it is resolved at once (the connection still
+    // opens asynchronously), which saves a turn of the event loop on every request.
     const QHostAddress literal(m_connectHost);
     if (!literal.isNull()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, literal] {
-                if (serial != m_serial || m_phase != Resolving)
-                    return;
-                QHostInfo info;
-                info.setAddresses({literal});
-                resolved(info);
-            },
-            Qt::QueuedConnection);
+        QHostInfo info;
+        info.setAddresses({literal});
+        resolved(info);
         return;
     }
     m_lookupId = QHostInfo::lookupHost(m_connectHost, this, [this, serial](const QHostInfo& info) {
@@ -197,8 +191,8 @@ void THttpCli::resolved(const QHostInfo& info)
     if (address.isNull() && !info.addresses().isEmpty())
         address = info.addresses().constFirst();
     if (info.error() != QHostInfo::NoError || address.isNull()) {
-        const int code = info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error())
-                                                             : int(SocketErrors::NoData);
+        const int code =
+            info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error()) : int(SocketErrors::NoData);
         m_requestDoneError = code;
         m_parser.code = 404;
         m_parser.text = QStringLiteral("can't resolve hostname to IP address");
@@ -232,7 +226,8 @@ void THttpCli::connectTo(const QHostAddress& address)
     if (failure != 0) {
         m_requestDoneError = failure;
         m_parser.code = 404;
-        m_parser.text = QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(failure)).arg(failure);
+        m_parser.text =
+            QStringLiteral("can't connect: %1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(failure)).arg(failure);
         dropSocket();
         closeHandling(failure);
         return;
@@ -245,16 +240,23 @@ void THttpCli::connectTo(const QHostAddress& address)
 void THttpCli::createSocket()
 {
     dropSocket();
-    // Plain TCP for "http"; an encrypted socket would be made here for another proto.
-    auto* socket = new QTcpSocket(this);
+    // Plain TCP for "http"; an encrypted socket would be made here for another proto (and
+    // the spare kept per kind). A closed socket is reused: it saves work on every request.
+    QAbstractSocket* socket = m_spare;
+    m_spare = nullptr;
+    if (!socket) {
+        socket = new QTcpSocket(this);
+        // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
+        socket->setProxy(QNetworkProxy::NoProxy);
+    }
     m_socket = socket;
     m_connected = false;
     m_lastSocketError = 0;
-    connect(socket, &QTcpSocket::connected, this, &THttpCli::socketConnected);
-    connect(socket, &QTcpSocket::readyRead, this, &THttpCli::receiveAvailable);
-    connect(socket, &QTcpSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
-    connect(socket, &QTcpSocket::disconnected, this, &THttpCli::socketDisconnected);
-    connect(socket, &QTcpSocket::errorOccurred, this, &THttpCli::socketError);
+    connect(socket, &QAbstractSocket::connected, this, &THttpCli::socketConnected);
+    connect(socket, &QAbstractSocket::readyRead, this, &THttpCli::receiveAvailable);
+    connect(socket, &QAbstractSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
+    connect(socket, &QAbstractSocket::disconnected, this, &THttpCli::socketDisconnected);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &THttpCli::socketError);
 }
 
 void THttpCli::dropSocket()
@@ -264,10 +266,13 @@ void THttpCli::dropSocket()
     QAbstractSocket* socket = m_socket;
     m_socket = nullptr;
     m_connected = false;
+    // Detached before the abort, so neither its close nor anything late reaches a request.
     socket->disconnect(this);
     socket->abort();
-    // We may be inside one of its notifications.
-    socket->deleteLater();
+    if (!m_spare)
+        m_spare = socket;
+    else
+        socket->deleteLater(); // we may be inside one of its notifications
 }
 
 void THttpCli::closeConnection()
@@ -308,9 +313,11 @@ void THttpCli::socketError()
     const int code = SocketErrors::codeFor(m_socket->error());
     m_lastSocketError = code;
     const quint64 serial = m_serial;
-    emit OnSocketError(this, code);
-    if (stale(serial) || !m_socket)
-        return;
+    if (code != 0) {
+        emit OnSocketError(this, code);
+        if (stale(serial) || !m_socket)
+            return;
+    }
     if (m_connected)
         return; // the close notification follows and carries the code
     // The connection attempt failed.
@@ -424,8 +431,10 @@ void THttpCli::sendRequestHeader()
     header += blank.toUtf8();
     header += "\r\n";
     // One write for the whole header.
-    if (m_socket)
+    if (m_socket) {
         m_socket->write(header);
+        m_socket->flush(); // now, not on the next turn of the loop
+    }
 }
 
 void THttpCli::pushBody()
@@ -441,6 +450,7 @@ void THttpCli::pushBody()
         emit OnSendData(this, chunk, static_cast<int>(n));
         if (stale(serial) || !m_socket)
             return;
+        // No flush here: the data-sent notification of this chunk must come from the loop, not from inside this call.
         m_socket->write(chunk, n);
         return;
     }
@@ -614,7 +624,8 @@ void THttpCli::location(const QString& value)
             if (!host.isEmpty())
                 m_hostHeader = host;
             // A port named in the address stays in the target for the same reason as above.
-            m_target = QLatin1String("http://") + m_hostHeader + (port.isEmpty() ? QString() : QLatin1Char(':') + port) +
+            m_target = QLatin1String("http://") + m_hostHeader +
+                       (port.isEmpty() ? QString() : QLatin1Char(':') + port) +
                        (path.isEmpty() ? QStringLiteral("/") : path);
         }
         if (!user.isEmpty() && !password.isEmpty()) {

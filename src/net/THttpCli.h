@@ -242,6 +242,7 @@ private:
     quint64 m_serial = 0; // one per started request; posted work of an older one is dropped
     CloseAction m_closeAction = CloseAction::Normal;
     QAbstractSocket* m_socket = nullptr;
+    QAbstractSocket* m_spare = nullptr; // closed, detached, ready for the next connection
     bool m_connected = false;
     HttpResponseParser m_parser;
 };

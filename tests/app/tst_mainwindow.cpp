@@ -1,13 +1,16 @@
 #include "app/AttentionFlasher.h"
 #include "app/TSubmitMain.h"
+#include "projects/ProjectListView.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
 #include "submission/TLiveResult.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "tools/TSpider.h"
+#include "ui/TCLEDLabel.h"
 
 #include <QDir>
+#include <QFile>
 #include <QDirIterator>
 #include <QListView>
 #include <QMenu>
@@ -75,6 +78,7 @@ private slots:
     void flasherIgnoresOtherModes();
     void nothingWrittenAtStartupOrClose();
     void runSettingsFromFile();
+    void brokenEngineDatabaseKeepsProjects();
 };
 
 void TestMainWindow::captionFromSettings_data()
@@ -389,6 +393,27 @@ void TestMainWindow::runSettingsFromFile()
     TSubmitMain window;
     QCOMPARE(window.ports(), 20);
     QCOMPARE(window.timeout(), 40);
+}
+
+void TestMainWindow::brokenEngineDatabaseKeepsProjects()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("dfd.ini"), "[tss]\r\napp=Vantor Pro\r\nversion=4.0\r\n[SubOptions]\r\nPorts=7\r\n");
+    dir.write(QStringLiteral("data/session/session.zro"), "[Session]\r\nCount=1\r\n[List]\r\n0=alpha\r\n1=beta\r\n");
+    // The engine database is a folder: it cannot be read.
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("data/data.ist")));
+    ScriptedDialogs dialogs;
+    TSubmitMain window;
+    // The failed step is shown by the error rule...
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(dialogs.lastMessage().caption, QStringLiteral("Vantor Pro v4.0"));
+    QCOMPARE(dialogs.lastMessage().icon, Dialogs::Icon::Error);
+    QVERIFY(dialogs.lastMessage().text.contains(QLatin1String("data.ist")));
+    // ...and every later step still ran.
+    QCOMPARE(window.ports(), 7);
+    QCOMPARE(window.CLEDLabel1->text(), QStringLiteral("2"));
+    QCOMPARE(window.SesList->model()->rowCount(), 2);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -20,7 +20,7 @@ public:
         int error;
     };
 
-    QStringList events;      // event names; OnStateChange as "State:<phase>"
+    QStringList events;       // event names; OnStateChange as "State:<phase>"
     QList<QByteArray> chunks; // every OnDocData chunk
     QList<int> sent;          // every OnSendData length
     QStringList commands;     // every line passed through OnCommand

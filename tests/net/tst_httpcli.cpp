@@ -111,6 +111,8 @@ private slots:
     void postRedirectedToGet();
     void redirectTargets_data();
     void redirectTargets();
+    void redirectToAnotherServer();
+    void locationBeforeAClose();
     void tooManyRedirects();
     void contentLengthZeroOnOpenConnection();
     void errorBodyCutAtFirstRead();
@@ -159,17 +161,37 @@ void TestHttpCli::getEventsInOrder()
     HttpEventLog log(&c);
     c.setURL(server.url(QStringLiteral("/x")));
     c.BeginGet();
-    QCOMPARE(c.Phase(), THttpCli::Resolving);
+    // A dotted address needs no lookup; the connection opens in a later turn.
+    QCOMPARE(c.Phase(), THttpCli::Resolved);
     QVERIFY(log.waitForDone());
 
-    const QStringList expected = {
-        "State:Starting", "State:Resolving", "State:Resolved", "State:Connected", "SessionConnected",
-        "State:AwaitingHeader", "RequestHeaderBegin", "BeforeHeaderSend", "Command", "Command", "Command", "Command",
-        "RequestHeaderEnd", "Command", "HeaderBegin", "HeaderData", "HeaderData", "State:ReceivingBody", "HeaderEnd",
-        "DocBegin", "DocData", "DocEnd", "State:Idle", "RequestDone"};
+    const QStringList expected = {"State:Starting",
+                                  "State:Resolving",
+                                  "State:Resolved",
+                                  "State:Connected",
+                                  "SessionConnected",
+                                  "State:AwaitingHeader",
+                                  "RequestHeaderBegin",
+                                  "BeforeHeaderSend",
+                                  "Command",
+                                  "Command",
+                                  "Command",
+                                  "Command",
+                                  "RequestHeaderEnd",
+                                  "Command",
+                                  "HeaderBegin",
+                                  "HeaderData",
+                                  "HeaderData",
+                                  "State:ReceivingBody",
+                                  "HeaderEnd",
+                                  "DocBegin",
+                                  "DocData",
+                                  "DocEnd",
+                                  "State:Idle",
+                                  "RequestDone"};
     QCOMPARE(log.events, expected);
-    QCOMPARE(server.received(), QByteArray("GET /x HTTP/1.0\r\n" + DefaultAccept + "\r\n" + DefaultAgent +
-                                           "\r\nHost: 127.0.0.1\r\n\r\n"));
+    QCOMPARE(server.received(),
+             QByteArray("GET /x HTTP/1.0\r\n" + DefaultAccept + "\r\n" + DefaultAgent + "\r\nHost: 127.0.0.1\r\n\r\n"));
     QCOMPARE(log.body(), QByteArray("<p>hello</p>"));
     QVERIFY(log.zeroAfterEveryChunk);
     QCOMPARE(log.done.size(), 1);
@@ -193,46 +215,45 @@ void TestHttpCli::requestHeaderLines_data()
     const QByteArray host = "Host: 127.0.0.1";
     QTest::newRow("defaults, no path") << Hook([](THttpCli*, HttpEventLog*) {}) << ""
                                        << QList<QByteArray>{"GET / HTTP/1.0", DefaultAccept, DefaultAgent, host};
-    QTest::newRow("every optional line")
-        << Hook([](THttpCli* c, HttpEventLog*) {
-               c->setSender(QStringLiteral("me@example.org"));
-               c->setReference(QStringLiteral("http://ref/"));
-               c->setAcceptLanguage(QStringLiteral("en"));
-               c->setNoCache(true);
-               c->setModifiedSince(QDateTime(QDate(2004, 3, 7), QTime(5, 6, 9)));
-               c->setUsername(QStringLiteral("user"));
-               c->setPassword(QStringLiteral("pass"));
-               c->setProxyUsername(QStringLiteral("puser")); // no proxy: no Proxy-Authorization
-               c->setCookie(QStringLiteral("a=1; b=2"));
-               c->setContentRangeBegin(QStringLiteral("100"));
-           })
-        << "/p"
-        << QList<QByteArray>{"GET /p HTTP/1.0",
-                             "From: me@example.org",
-                             DefaultAccept,
-                             "Referer: http://ref/",
-                             "Accept-Language: en",
-                             DefaultAgent,
-                             host,
-                             "Pragma: no-cache",
-                             "If-Modified-Since: Sun, 07 Mar 2004 05:06:09 GMT",
-                             "Authorization: Basic dXNlcjpwYXNz",
-                             "Cookie: a=1; b=2",
-                             "Range: bytes=100-"};
-    QTest::newRow("empty accept and agent are left out")
-        << Hook([](THttpCli* c, HttpEventLog*) {
-               c->setAccept(QString());
-               c->setAgent(QString());
-               c->setContentRangeEnd(QStringLiteral("99"));
-           })
-        << "/" << QList<QByteArray>{"GET / HTTP/1.0", host, "Range: bytes=-99"};
+    QTest::newRow("every optional line") << Hook([](THttpCli* c, HttpEventLog*) {
+        c->setSender(QStringLiteral("me@example.org"));
+        c->setReference(QStringLiteral("http://ref/"));
+        c->setAcceptLanguage(QStringLiteral("en"));
+        c->setNoCache(true);
+        c->setModifiedSince(QDateTime(QDate(2004, 3, 7), QTime(5, 6, 9)));
+        c->setUsername(QStringLiteral("user"));
+        c->setPassword(QStringLiteral("pass"));
+        c->setProxyUsername(QStringLiteral("puser")); // no proxy: no Proxy-Authorization
+        c->setCookie(QStringLiteral("a=1; b=2"));
+        c->setContentRangeBegin(QStringLiteral("100"));
+    }) << "/p"
+                                         << QList<QByteArray>{"GET /p HTTP/1.0",
+                                                              "From: me@example.org",
+                                                              DefaultAccept,
+                                                              "Referer: http://ref/",
+                                                              "Accept-Language: en",
+                                                              DefaultAgent,
+                                                              host,
+                                                              "Pragma: no-cache",
+                                                              "If-Modified-Since: Sun, 07 Mar 2004 05:06:09 GMT",
+                                                              "Authorization: Basic dXNlcjpwYXNz",
+                                                              "Cookie: a=1; b=2",
+                                                              "Range: bytes=100-"};
+    QTest::newRow("empty accept and agent are left out") << Hook([](THttpCli* c, HttpEventLog*) {
+        c->setAccept(QString());
+        c->setAgent(QString());
+        c->setContentRangeEnd(QStringLiteral("99"));
+    }) << "/" << QList<QByteArray>{"GET / HTTP/1.0", host, "Range: bytes=-99"};
     QTest::newRow("empty password still sends the colon")
         << Hook([](THttpCli* c, HttpEventLog*) { c->setUsername(QStringLiteral("solo")); }) << "/"
         << QList<QByteArray>{"GET / HTTP/1.0", DefaultAccept, DefaultAgent, host, "Authorization: Basic c29sbzo="};
-    QTest::newRow("login from the address") << Hook([](THttpCli* c, HttpEventLog*) {
-        c->setUsername(QStringLiteral("old"));
-        c->setURL(c->URL().replace(QStringLiteral("http://"), QStringLiteral("http://ann:pw@")));
-    }) << "/l" << QList<QByteArray>{"GET /l HTTP/1.0", DefaultAccept, DefaultAgent, host, "Authorization: Basic YW5uOnB3"};
+    QTest::newRow("login from the address")
+        << Hook([](THttpCli* c, HttpEventLog*) {
+               c->setUsername(QStringLiteral("old"));
+               c->setURL(c->URL().replace(QStringLiteral("http://"), QStringLiteral("http://ann:pw@")));
+           })
+        << "/l"
+        << QList<QByteArray>{"GET /l HTTP/1.0", DefaultAccept, DefaultAgent, host, "Authorization: Basic YW5uOnB3"};
     QTest::newRow("local address bound") << Hook([](THttpCli* c, HttpEventLog*) {
         c->setLocalAddr(QStringLiteral("127.0.0.1"));
     }) << "/" << QList<QByteArray>{"GET / HTTP/1.0", DefaultAccept, DefaultAgent, host};
@@ -275,8 +296,9 @@ void TestHttpCli::headerHandlersMayEdit()
     c.setURL(server.url(QStringLiteral("/")));
     c.BeginGet();
     QVERIFY(log.waitForDone());
-    QCOMPARE(trimmed(headerLines(server.received())),
-             (QList<QByteArray>{"GET / HTTP/1.0", DefaultAccept, "User-Agent: edited", "Host: 127.0.0.1", "X-Extra: 1"}));
+    QCOMPARE(
+        trimmed(headerLines(server.received())),
+        (QList<QByteArray>{"GET / HTTP/1.0", DefaultAccept, "User-Agent: edited", "Host: 127.0.0.1", "X-Extra: 1"}));
 }
 
 void TestHttpCli::rangeAndContentRange()
@@ -316,9 +338,8 @@ void TestHttpCli::postBodyInChunks()
     QVERIFY(log.waitForDone());
     const QByteArray request = server.received();
     QCOMPARE(trimmed(headerLines(request)),
-             (QList<QByteArray>{"POST /form HTTP/1.0", DefaultAccept,
-                                "Content-Type: application/x-www-form-urlencoded", DefaultAgent, "Host: 127.0.0.1",
-                                "Content-Length: 20000"}));
+             (QList<QByteArray>{"POST /form HTTP/1.0", DefaultAccept, "Content-Type: application/x-www-form-urlencoded",
+                                DefaultAgent, "Host: 127.0.0.1", "Content-Length: 20000"}));
     QCOMPARE(bodyOf(request), payload);
     QCOMPARE(log.sent, (QList<int>{8193, 8193, 3614}));
     QCOMPARE(log.count("SendBegin"), 1);
@@ -367,8 +388,8 @@ void TestHttpCli::startRefusals()
 void TestHttpCli::locationOn200IsFollowed()
 {
     ScriptedServer server;
-    server.play({answer("HTTP/1.0 200 OK\r\nLocation: /next\r\n\r\nbody of the first answer"),
-                 answer(okAnswer("second"))});
+    server.play(
+        {answer("HTTP/1.0 200 OK\r\nLocation: /next\r\n\r\nbody of the first answer"), answer(okAnswer("second"))});
     THttpCli c;
     HttpEventLog log(&c);
     c.setURL(server.url(QStringLiteral("/first")));
@@ -416,15 +437,15 @@ void TestHttpCli::redirectTargets_data()
     QTest::addColumn<QByteArray>("secondLine");
     QTest::addColumn<QString>("finalLocation");
 
-    QTest::newRow("relative to the directory") << "/dir/a.htm?q=/x" << QByteArray("b.htm")
-                                               << QByteArray("GET /dir/b.htm HTTP/1.0") << "/dir/b.htm";
+    QTest::newRow("relative to the directory")
+        << "/dir/a.htm?q=/x" << QByteArray("b.htm") << QByteArray("GET /dir/b.htm HTTP/1.0") << "/dir/b.htm";
     QTest::newRow("absolute path") << "/dir/a.htm" << QByteArray("/top.htm") << QByteArray("GET /top.htm HTTP/1.0")
                                    << "/top.htm";
     QTest::newRow("fragment dropped") << "/a" << QByteArray("/b#part") << QByteArray("GET /b HTTP/1.0") << "/b";
     QTest::newRow("absolute address, same server")
         << "/a" << QByteArray("http://127.0.0.1:%PORT%/abs?x=1") << QByteArray("GET /abs?x=1 HTTP/1.0") << "/abs?x=1";
-    QTest::newRow("absolute address without path") << "/a" << QByteArray("http://127.0.0.1:%PORT%")
-                                                   << QByteArray("GET / HTTP/1.0") << "";
+    QTest::newRow("absolute address without path")
+        << "/a" << QByteArray("http://127.0.0.1:%PORT%") << QByteArray("GET / HTTP/1.0") << "";
 }
 
 void TestHttpCli::redirectTargets()
@@ -444,6 +465,46 @@ void TestHttpCli::redirectTargets()
     QCOMPARE(requestLine(server.received(1)), secondLine);
     QCOMPARE(c.Location(), server.url(finalLocation));
     QCOMPARE(log.body(), QByteArray("end"));
+}
+
+void TestHttpCli::redirectToAnotherServer()
+{
+    ScriptedServer first;
+    ScriptedServer second;
+    second.play(answer(okAnswer("elsewhere")));
+    first.play(answer("HTTP/1.0 301 Moved\r\nLocation: http://kim:pw@127.0.0.1:" + QByteArray::number(second.port()) +
+                      "/there#top\r\n\r\n"));
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(first.url(QStringLiteral("/here")));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(first.connectionCount(), 1);
+    QCOMPARE(second.connectionCount(), 1);
+    const QList<QByteArray> lines = trimmed(headerLines(second.received()));
+    QCOMPARE(lines.first(), QByteArray("GET /there HTTP/1.0"));
+    QVERIFY(lines.contains("Host: 127.0.0.1"));
+    // The login of the address replaces the client's.
+    QVERIFY(lines.contains("Authorization: Basic a2ltOnB3"));
+    QCOMPARE(c.Username(), QStringLiteral("kim"));
+    QCOMPARE(c.Location(), QStringLiteral("http://kim:pw@127.0.0.1:%1/there").arg(second.port()));
+    QCOMPARE(log.body(), QByteArray("elsewhere"));
+}
+
+void TestHttpCli::locationBeforeAClose()
+{
+    // The server closes before the blank line; the Location seen is still followed.
+    ScriptedServer server;
+    server.play({answer("HTTP/1.0 302 Found\r\nLocation: /after\r\n"), answer(okAnswer("after"))});
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(server.url(QStringLiteral("/before")));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(requestLine(server.received(1)), QByteArray("GET /after HTTP/1.0"));
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), QByteArray("after"));
+    QCOMPARE(log.done.size(), 1);
 }
 
 void TestHttpCli::tooManyRedirects()
@@ -576,31 +637,53 @@ void TestHttpCli::proxyRequestLine_data()
     QTest::addColumn<QByteArray>("secondLine");
 
     const QByteArray pa = "Proxy-Authorization: Basic cHU6cHA=";
-    QTest::newRow("port in the proxy") << "http://site.test/x" << "127.0.0.1:%PORT%" << "1" << "" << QByteArray()
+    QTest::newRow("port in the proxy") << "http://site.test/x"
+                                       << "127.0.0.1:%PORT%"
+                                       << "1"
+                                       << "" << QByteArray()
                                        << QList<QByteArray>{"GET http://site.test/x HTTP/1.0", "Host: site.test"}
                                        << QByteArray();
     QTest::newRow("ProxyPort when the proxy has none")
-        << "http://site.test/x" << "127.0.0.1" << "%PORT%" << "" << QByteArray()
-        << QList<QByteArray>{"GET http://site.test/x HTTP/1.0", "Host: site.test"} << QByteArray();
+        << "http://site.test/x"
+        << "127.0.0.1"
+        << "%PORT%"
+        << "" << QByteArray() << QList<QByteArray>{"GET http://site.test/x HTTP/1.0", "Host: site.test"}
+        << QByteArray();
     QTest::newRow("port of the address kept, Host without it")
-        << "http://site.test:81/x?y" << "127.0.0.1:%PORT%" << "80" << "" << QByteArray()
-        << QList<QByteArray>{"GET http://site.test:81/x?y HTTP/1.0", "Host: site.test"} << QByteArray();
-    QTest::newRow("no proto, no path") << "site.test" << "127.0.0.1:%PORT%" << "80" << "" << QByteArray()
+        << "http://site.test:81/x?y"
+        << "127.0.0.1:%PORT%"
+        << "80"
+        << "" << QByteArray() << QList<QByteArray>{"GET http://site.test:81/x?y HTTP/1.0", "Host: site.test"}
+        << QByteArray();
+    QTest::newRow("no proto, no path") << "site.test"
+                                       << "127.0.0.1:%PORT%"
+                                       << "80"
+                                       << "" << QByteArray()
                                        << QList<QByteArray>{"GET http://site.test HTTP/1.0", "Host: site.test"}
                                        << QByteArray();
-    QTest::newRow("proxy login") << "http://site.test/" << "127.0.0.1:%PORT%" << "80" << "pu" << QByteArray()
+    QTest::newRow("proxy login") << "http://site.test/"
+                                 << "127.0.0.1:%PORT%"
+                                 << "80"
+                                 << "pu" << QByteArray()
                                  << QList<QByteArray>{"GET http://site.test/ HTTP/1.0", "Host: site.test", pa}
                                  << QByteArray();
-    QTest::newRow("redirect to a path") << "http://site.test:81/a/b" << "127.0.0.1:%PORT%" << "80" << ""
-                                        << QByteArray("/c")
+    QTest::newRow("redirect to a path") << "http://site.test:81/a/b"
+                                        << "127.0.0.1:%PORT%"
+                                        << "80"
+                                        << "" << QByteArray("/c")
                                         << QList<QByteArray>{"GET http://site.test:81/a/b HTTP/1.0", "Host: site.test"}
                                         << QByteArray("GET http://site.test:81/c HTTP/1.0");
-    QTest::newRow("relative redirect") << "http://site.test/a/b" << "127.0.0.1:%PORT%" << "80" << ""
-                                       << QByteArray("c")
+    QTest::newRow("relative redirect") << "http://site.test/a/b"
+                                       << "127.0.0.1:%PORT%"
+                                       << "80"
+                                       << "" << QByteArray("c")
                                        << QList<QByteArray>{"GET http://site.test/a/b HTTP/1.0", "Host: site.test"}
                                        << QByteArray("GET http://site.test/a/c HTTP/1.0");
     QTest::newRow("absolute redirect stays on the proxy")
-        << "http://site.test/a" << "127.0.0.1:%PORT%" << "80" << "" << QByteArray("http://other.test/z")
+        << "http://site.test/a"
+        << "127.0.0.1:%PORT%"
+        << "80"
+        << "" << QByteArray("http://other.test/z")
         << QList<QByteArray>{"GET http://site.test/a HTTP/1.0", "Host: site.test"}
         << QByteArray("GET http://other.test/z HTTP/1.0");
 }
@@ -619,7 +702,8 @@ void TestHttpCli::proxyRequestLine()
     if (location.isEmpty())
         server.play(answer(okAnswer("via proxy")));
     else
-        server.play({answer("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"), answer(okAnswer("via proxy"))});
+        server.play(
+            {answer("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"), answer(okAnswer("via proxy"))});
     THttpCli c;
     HttpEventLog log(&c);
     c.setURL(url);
@@ -651,21 +735,22 @@ void TestHttpCli::cancelInEveryPhase_data()
 
     const Script stall = Script().awaitRequest().stall();
     QTest::newRow("resolving a name") << "localhost" << stall << "afterBegin" << QStringList{"SessionConnected"};
-    QTest::newRow("resolving an address") << "127.0.0.1" << stall << "afterBegin" << QStringList{"SessionConnected"};
-    QTest::newRow("resolved, connecting") << "127.0.0.1" << stall << "State:Resolved"
-                                          << QStringList{"SessionConnected"};
+    QTest::newRow("connecting right after the start")
+        << "127.0.0.1" << stall << "afterBegin" << QStringList{"SessionConnected"};
+    QTest::newRow("resolved, connecting")
+        << "127.0.0.1" << stall << "State:Resolved" << QStringList{"SessionConnected"};
     QTest::newRow("connected") << "127.0.0.1" << stall << "SessionConnected" << QStringList{"RequestHeaderBegin"};
-    QTest::newRow("request header composed") << "127.0.0.1" << stall << "RequestHeaderEnd"
-                                             << QStringList{"HeaderBegin"};
+    QTest::newRow("request header composed")
+        << "127.0.0.1" << stall << "RequestHeaderEnd" << QStringList{"HeaderBegin"};
     QTest::newRow("never answers") << "127.0.0.1" << stall << "timer" << QStringList{"HeaderBegin"};
     QTest::newRow("header in progress") << "127.0.0.1" << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n").stall()
                                         << "HeaderData" << QStringList{"HeaderEnd", "DocData"};
     QTest::newRow("receiving the body") << "127.0.0.1"
                                         << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n\r\npart").stall()
                                         << "DocData" << QStringList{};
-    QTest::newRow("redirect pending") << "127.0.0.1"
-                                      << Script().awaitRequest().send("HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\n").stall()
-                                      << "LocationChange" << QStringList{"State:Resolving"};
+    QTest::newRow("redirect pending")
+        << "127.0.0.1" << Script().awaitRequest().send("HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\n").stall()
+        << "LocationChange" << QStringList{"State:Resolving"};
     QTest::newRow("ready pending after Content-Length 0")
         << "127.0.0.1" << Script().awaitRequest().send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n").stall()
         << "HeaderEnd" << QStringList{};
@@ -791,18 +876,16 @@ void TestHttpCli::failures_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("error");
 
-    QTest::newRow("connection refused") << Script() << "0.0.0.0" << false
-                                        << "Connection refused (Error #10061)" << 10061;
-    QTest::newRow("local address not ours") << Script() << "192.0.2.1" << true
-                                            << "can't connect: Cannot assign requested address (Error #10049)"
-                                            << 10049;
-    QTest::newRow("closed without a byte") << Script().awaitRequest().close() << "0.0.0.0" << true
-                                           << "Connection closed before the response header" << 0;
+    QTest::newRow("connection refused") << Script() << "0.0.0.0" << false << "Connection refused (Error #10061)"
+                                        << 10061;
+    QTest::newRow("local address not ours")
+        << Script() << "192.0.2.1" << true << "can't connect: Cannot assign requested address (Error #10049)" << 10049;
+    QTest::newRow("closed without a byte")
+        << Script().awaitRequest().close() << "0.0.0.0" << true << "Connection closed before the response header" << 0;
     QTest::newRow("closed in the header") << Script().awaitRequest().send("HTTP/1.0 200 OK\r\nX-A: 1\r\n").close()
                                           << "0.0.0.0" << true << "Connection closed before the response header" << 0;
     QTest::newRow("reset in the header") << Script().awaitRequest().send("HTTP/1.0 200 OK\r\nX-A: ").wait(50).reset()
-                                         << "0.0.0.0" << true << "Connection closed before the response header"
-                                         << -2;
+                                         << "0.0.0.0" << true << "Connection closed before the response header" << -2;
     QTest::newRow("endless header line") << Script().awaitRequest().sendRepeated(QByteArray(1024, 'a'), 64).stall()
                                          << "0.0.0.0" << true << "HTTP line too long" << 0;
     QTest::newRow("status not a number") << Script().awaitRequest().send("HTTP/1.1 2O0 OK\r\n\r\nbody").stall()
@@ -810,9 +893,12 @@ void TestHttpCli::failures_data()
     QTest::newRow("length not a number")
         << Script().awaitRequest().send("HTTP/1.1 200 OK\r\nContent-Length: ten\r\n\r\nbody").stall() << "0.0.0.0"
         << true << "'ten' is not a valid integer value" << 0;
-    QTest::newRow("10 MB of header lines")
-        << Script().awaitRequest().sendRepeated("X-Filler: " + QByteArray(90, 'x') + "\r\n", 100000).send("\r\nbody").close()
-        << "0.0.0.0" << true << "HTTP header too long" << 0;
+    QTest::newRow("10 MB of header lines") << Script()
+                                                  .awaitRequest()
+                                                  .sendRepeated("X-Filler: " + QByteArray(90, 'x') + "\r\n", 100000)
+                                                  .send("\r\nbody")
+                                                  .close()
+                                           << "0.0.0.0" << true << "HTTP header too long" << 0;
 }
 
 void TestHttpCli::failures()

@@ -168,9 +168,12 @@ void TestHttpPeers::proxyLogin_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("right login") << "alice" << "s3cret" << true;
-    QTest::newRow("wrong password") << "alice" << "wrong" << false;
-    QTest::newRow("no login") << "" << "" << false;
+    QTest::newRow("right login") << "alice"
+                                 << "s3cret" << true;
+    QTest::newRow("wrong password") << "alice"
+                                    << "wrong" << false;
+    QTest::newRow("no login") << ""
+                              << "" << false;
 }
 
 void TestHttpPeers::proxyLogin()

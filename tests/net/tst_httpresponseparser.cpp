@@ -93,24 +93,23 @@ void TestHttpResponseParser::fields_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("header");
 
-    QTest::newRow("plain 200") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n") << 200 << "OK" << 5LL
-                               << "" << QStringList{"HTTP/1.0 200 OK", "Content-Length: 5"};
-    QTest::newRow("status on a later line") << QByteArray("X-First: 1\r\nHTTP/1.1 302 Found\r\n\r\n") << 302
-                                            << "Found" << -1LL << ""
-                                            << QStringList{"X-First: 1", "HTTP/1.1 302 Found"};
+    QTest::newRow("plain 200") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n") << 200 << "OK" << 5LL << ""
+                               << QStringList{"HTTP/1.0 200 OK", "Content-Length: 5"};
+    QTest::newRow("status on a later line") << QByteArray("X-First: 1\r\nHTTP/1.1 302 Found\r\n\r\n") << 302 << "Found"
+                                            << -1LL << "" << QStringList{"X-First: 1", "HTTP/1.1 302 Found"};
     QTest::newRow("two status lines, the last wins")
         << QByteArray("HTTP/1.1 100 Continue\r\nHTTP/1.1 404 Not Found\r\n\r\n") << 404 << "Not Found" << -1LL << ""
         << QStringList{"HTTP/1.1 100 Continue", "HTTP/1.1 404 Not Found"};
-    QTest::newRow("other versions are plain lines") << QByteArray("HTTP/2.0 500 X\r\n\r\n") << 0 << "" << -1LL << ""
-                                                    << QStringList{"HTTP/2.0 500 X"};
-    QTest::newRow("content type lower-cased") << QByteArray("Content-Type: Text/HTML; Charset=X\r\n\r\n") << 0 << ""
-                                              << -1LL << "text/html; charset=x"
-                                              << QStringList{"Content-Type: Text/HTML; Charset=X"};
+    QTest::newRow("other versions are plain lines")
+        << QByteArray("HTTP/2.0 500 X\r\n\r\n") << 0 << "" << -1LL << "" << QStringList{"HTTP/2.0 500 X"};
+    QTest::newRow("content type lower-cased")
+        << QByteArray("Content-Type: Text/HTML; Charset=X\r\n\r\n") << 0 << "" << -1LL << "text/html; charset=x"
+        << QStringList{"Content-Type: Text/HTML; Charset=X"};
     QTest::newRow("names in any case, spaces skipped")
         << QByteArray("CONTENT-LENGTH:    42  \r\ncontent-type:text/plain\r\n\r\n") << 0 << "" << 42LL << "text/plain"
         << QStringList{"CONTENT-LENGTH:    42  ", "content-type:text/plain"};
-    QTest::newRow("value of only spaces keeps one") << QByteArray("Content-Type:    \r\n\r\n") << 0 << "" << -1LL
-                                                    << " " << QStringList{"Content-Type:    "};
+    QTest::newRow("value of only spaces keeps one")
+        << QByteArray("Content-Type:    \r\n\r\n") << 0 << "" << -1LL << " " << QStringList{"Content-Type:    "};
     QTest::newRow("LF alone ends lines, one CR is dropped")
         << QByteArray("HTTP/1.0 201 Made\nX: a\r\r\n\n") << 201 << "Made" << -1LL << ""
         << QStringList{"HTTP/1.0 201 Made", "X: a\r"};
@@ -243,11 +242,11 @@ void TestHttpResponseParser::notADecimalNumber_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("status") << QByteArray("HTTP/1.1 2x0 OK") << "'2x0' is not a valid integer value";
     QTest::newRow("status missing") << QByteArray("HTTP/1.0") << "'' is not a valid integer value";
-    QTest::newRow("content-length letters") << QByteArray("Content-Length: 12a")
-                                            << "'12a' is not a valid integer value";
+    QTest::newRow("content-length letters")
+        << QByteArray("Content-Length: 12a") << "'12a' is not a valid integer value";
     QTest::newRow("content-length hex") << QByteArray("Content-Length: $FF") << "'$FF' is not a valid integer value";
-    QTest::newRow("content-length too big") << QByteArray("Content-Length: 99999999999999999999")
-                                            << "'99999999999999999999' is not a valid integer value";
+    QTest::newRow("content-length too big")
+        << QByteArray("Content-Length: 99999999999999999999") << "'99999999999999999999' is not a valid integer value";
 }
 
 void TestHttpResponseParser::notADecimalNumber()

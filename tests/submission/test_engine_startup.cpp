@@ -100,6 +100,7 @@ void TestEngineStartup::firstShowOpensUpdateBox()
 void TestEngineStartup::missingDataIstIsReportedAndStartupGoesOn()
 {
     TempProgramDir dir;
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
     dir.write(QStringLiteral("data/datam.ist"), "A,http://a/,s\r\nB,http://b/,s\r\n");
     ScriptedDialogs dialogs;
     TSubmitMain main;
@@ -122,6 +123,7 @@ void TestEngineStartup::missingDatamIstIsReported()
 {
     TempProgramDir dir;
     dir.write(QStringLiteral("data/data.ist"), engineLines(10));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/datam.ist"))));
     ScriptedDialogs dialogs;
     TSubmitMain main;
     QCOMPARE(dialogs.messages().size(), 1);

@@ -16,7 +16,8 @@ QString NginxPeer::url(const QString& path) const
 
 QStringList NginxPeer::arguments() const
 {
-    return {QStringLiteral("-p"), dir() + QLatin1Char('/'), QStringLiteral("-c"), dir() + QStringLiteral("/nginx.conf"),
+    return {QStringLiteral("-p"), dir() + QLatin1Char('/'),
+            QStringLiteral("-c"), dir() + QStringLiteral("/nginx.conf"),
             QStringLiteral("-e"), logFile()};
 }
 

@@ -9,7 +9,10 @@ class NginxPeer : public LocalPeer
 public:
     QString program() const override;
     // Puts a file under the served root (before or after start).
-    bool addFile(const QString& path, const QByteArray& bytes) { return writeFile(QStringLiteral("www") + path, bytes); }
+    bool addFile(const QString& path, const QByteArray& bytes)
+    {
+        return writeFile(QStringLiteral("www") + path, bytes);
+    }
     QString url(const QString& path) const;
 
 protected:

@@ -211,8 +211,7 @@ void ScriptedServer::advance(Connection* c)
             return;
         case Script::Step::Reset: {
             struct linger hard = {1, 0};
-            ::setsockopt(static_cast<int>(c->socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
-                         sizeof hard);
+            ::setsockopt(static_cast<int>(c->socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
             c->socket->abort();
             c->closed = true;
             ++c->step;

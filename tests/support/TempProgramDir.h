@@ -4,8 +4,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A temporary program directory with the installed layout's folders; the
-// working directory moves into it while the object lives.
+// A temporary program directory with the installed layout's folders and
+// empty engine databases; the working directory moves into it while the
+// object lives.
 class TempProgramDir
 {
 public:

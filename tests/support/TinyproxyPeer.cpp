@@ -4,8 +4,8 @@
 
 QString TinyproxyPeer::program() const
 {
-    return QStandardPaths::findExecutable(QStringLiteral("tinyproxy"), {QStringLiteral("/usr/bin"),
-                                                                        QStringLiteral("/usr/sbin")});
+    return QStandardPaths::findExecutable(QStringLiteral("tinyproxy"),
+                                          {QStringLiteral("/usr/bin"), QStringLiteral("/usr/sbin")});
 }
 
 QStringList TinyproxyPeer::arguments() const
