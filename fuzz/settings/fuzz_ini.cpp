@@ -23,10 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     doc.writeString(QStringLiteral("Fuzz"), QStringLiteral("key"), value);
     IniDocument again = IniDocument::fromBytes(doc.toBytes());
     QString expected = value;
-<<<<<<< HEAD
-=======
     // The writer stores a CR LF pair as one blank, a lone CR or LF as one blank each.
->>>>>>> net
     expected.replace(QLatin1String("\r\n"), QLatin1String(" "));
     expected.replace(QLatin1Char('\r'), QLatin1Char(' '));
     expected.replace(QLatin1Char('\n'), QLatin1Char(' '));
