@@ -86,6 +86,8 @@ QStringList sortedUnique(const QStringList& lines, const std::vector<Key>& keys,
             continue;
         result.append(lines.at(index));
         previous = index;
+        if (tick && (result.size() & 0xFFF) == 0)
+            tick();
     }
     return result;
 }
@@ -122,7 +124,7 @@ void EngineDatabase::setLines(const QStringList& lines, const Tick& tick)
         }
         m_lines = sortedUnique(lines, keys, tick);
     }
-    rebuildIndex();
+    rebuildIndex(tick);
 }
 
 void EngineDatabase::clear()
@@ -148,7 +150,7 @@ QString EngineDatabase::nameKey(const QString& name)
     return name.toCaseFolded();
 }
 
-void EngineDatabase::rebuildIndex()
+void EngineDatabase::rebuildIndex(const Tick& tick)
 {
     m_firstByName.clear();
     m_firstByName.reserve(m_lines.size());
@@ -156,6 +158,8 @@ void EngineDatabase::rebuildIndex()
         const QString key = nameKey(EngineLine::nameOf(m_lines.at(i)));
         if (!m_firstByName.contains(key))
             m_firstByName.insert(key, i);
+        if (tick && (i & 0xFFF) == 0)
+            tick();
     }
 }
 

@@ -34,6 +34,8 @@ private slots:
     void splitLines_data();
     void splitLines();
     void loadListFromFile();
+    void loadListFromLargeFile_data();
+    void loadListFromLargeFile();
     void loadListFromMissingFile();
     void saveListToFile();
     void saveListToUnwritablePlace();
@@ -105,6 +107,49 @@ void TestEngineLines::loadListFromFile()
     QCOMPARE(list, (QStringList{QStringLiteral("caf\u00E9"), "b", "c"}));
     LoadListFromFile(dir.filePath(QStringLiteral("data/b.ist")), list);
     QCOMPARE(list, QStringList{QStringLiteral("caf\u00E9")});
+}
+
+void TestEngineLines::loadListFromLargeFile_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<bool>("latin1");
+    QTest::addColumn<bool>("bom");
+    QTest::newRow("crlf utf-8") << QByteArray("\r\n") << false << false;
+    QTest::newRow("crlf utf-8 with bom") << QByteArray("\r\n") << false << true;
+    QTest::newRow("lf utf-8") << QByteArray("\n") << false << false;
+    QTest::newRow("cr utf-8") << QByteArray("\r") << false << false;
+    QTest::newRow("crlf latin-1 late in the file") << QByteArray("\r\n") << true << false;
+}
+
+// Files of several read chunks: no line is split or doubled at a chunk edge,
+// no character is cut, and one non-UTF-8 byte anywhere makes it all Latin-1.
+void TestEngineLines::loadListFromLargeFile()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(bool, latin1);
+    QFETCH(bool, bom);
+    QByteArray bytes = bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    QStringList expected;
+    for (int i = 0; i < 70000; ++i) {
+        const QString line = QStringLiteral("Engine caf\u00E9 %1=FFA|http://127.0.0.1:8088/\u20AC/%1|").arg(i);
+        expected.append(line);
+        bytes += line.toUtf8() + ending;
+    }
+    if (latin1) {
+        bytes += "last \xE9";
+        for (QString& line : expected)
+            line = QString::fromLatin1(line.toUtf8());
+        expected.append(QStringLiteral("last \u00E9"));
+    }
+    QVERIFY(bytes.size() > 3 * (1 << 20));
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/big.ist"), bytes);
+    QStringList list;
+    int ticks = 0;
+    LoadListFromFile(dir.filePath(QStringLiteral("data/big.ist")), list, [&ticks] { ++ticks; });
+    QCOMPARE(list.size(), expected.size());
+    QCOMPARE(list, expected);
+    QVERIFY(ticks > 3);
 }
 
 void TestEngineLines::loadListFromMissingFile()
