@@ -26,8 +26,8 @@ constexpr double LoadTargetMs = 3000;
 constexpr double PassTargetMs = 1000;
 constexpr double LatencyTargetMs = 100;
 
-const char* const kTypes[] = {"ENGINE", "CLASSIFIED", "FFA", "BATCH->25", "Custom->Engine", "Custom->Classified",
-                              "Custom->FFA"};
+const char* const kTypes[] = {"ENGINE",         "CLASSIFIED",         "FFA",        "BATCH->25",
+                              "Custom->Engine", "Custom->Classified", "Custom->FFA"};
 
 QByteArray generate()
 {
@@ -38,8 +38,8 @@ QByteArray generate()
         const quint32 id = random.bounded(1000000000u);
         const char* type = kTypes[random.bounded(7)];
         QByteArray line = QByteArray("Engine ") + QByteArray::number(id) + (i % 3 ? "" : " Directory") + '=' + type +
-                          "|http://127.0.0.1:8088/site/" + QByteArray::number(id) +
-                          "/|http://127.0.0.1:8088/submit/" + QByteArray::number(i) +
+                          "|http://127.0.0.1:8088/site/" + QByteArray::number(id) + "/|http://127.0.0.1:8088/submit/" +
+                          QByteArray::number(i) +
                           "|title|url|email|description||1|first||last|company|address1|address2|city|state|zip|"
                           "phone|fax|" +
                           (i % 2 ? "POST" : "GET") + "|keywords||||||||||||||||country|\r\n";
@@ -67,7 +67,8 @@ private:
     void post()
     {
         m_postedAt = m_clock.isValid() ? m_clock.nsecsElapsed() : (m_clock.start(), 0);
-        QMetaObject::invokeMethod(this, [this] { answer(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { answer(); }, Qt::QueuedConnection);
     }
     // The event still pending when a phase ends is answered (and counted)
     // by the event loop afterwards, so a phase that never lets events run
@@ -181,7 +182,7 @@ int main(int argc, char** argv)
                 recountLatency, verdict(recountMs < PassTargetMs), PassTargetMs);
     std::printf("Total after load %lld, after All pass and recount %lld\n", totalAfterLoad, totalAfterRecount);
 
-    const bool met = loadMs < LoadTargetMs && filterMs < PassTargetMs && recountMs < PassTargetMs &&
-                     loadAnswers > 1 && loadLatency < LatencyTargetMs;
+    const bool met = loadMs < LoadTargetMs && filterMs < PassTargetMs && recountMs < PassTargetMs && loadAnswers > 1 &&
+                     loadLatency < LatencyTargetMs;
     return met ? 0 : 1;
 }

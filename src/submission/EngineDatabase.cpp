@@ -27,8 +27,7 @@ bool collatorIsC(const QCollator& collator)
 
 // A stable bottom-up merge sort of positions that calls `tick` every few
 // thousand steps, so sorting 100,000 lines never blocks the event loop long.
-template <typename Less>
-void pacedStableSort(std::vector<int>& items, Less less, const EngineDatabase::Tick& tick)
+template <typename Less> void pacedStableSort(std::vector<int>& items, Less less, const EngineDatabase::Tick& tick)
 {
     const size_t n = items.size();
     constexpr size_t Run = 512;
