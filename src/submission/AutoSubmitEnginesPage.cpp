@@ -70,6 +70,8 @@ AutoSubmitEnginesPage::AutoSubmitEnginesPage(QWidget* parent) : QWidget(parent)
     AdvListView2->setCheckArea(14);
     AdvListView2->horizontalHeader()->resizeSection(EngineModel::EnginesColumn, 100);
     AdvListView2->horizontalHeader()->resizeSection(EngineModel::UrlColumn, 100);
+    // Rows are addressed by position: this view is never sorted.
+    AdvListView2->horizontalHeader()->setSectionsClickable(false);
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));

@@ -27,8 +27,7 @@ bool collatorIsC(const QCollator& collator)
 
 // A stable bottom-up merge sort of positions that calls `tick` every few
 // thousand steps, so sorting 100,000 lines never blocks the event loop long.
-template <typename Less>
-void pacedStableSort(std::vector<int>& items, Less less, const EngineDatabase::Tick& tick)
+template <typename Less> void pacedStableSort(std::vector<int>& items, Less less, const EngineDatabase::Tick& tick)
 {
     const size_t n = items.size();
     constexpr size_t Run = 512;
@@ -86,6 +85,8 @@ QStringList sortedUnique(const QStringList& lines, const std::vector<Key>& keys,
             continue;
         result.append(lines.at(index));
         previous = index;
+        if (tick && (result.size() & 0xFFF) == 0)
+            tick();
     }
     return result;
 }
@@ -122,7 +123,7 @@ void EngineDatabase::setLines(const QStringList& lines, const Tick& tick)
         }
         m_lines = sortedUnique(lines, keys, tick);
     }
-    rebuildIndex();
+    rebuildIndex(tick);
 }
 
 void EngineDatabase::clear()
@@ -148,7 +149,7 @@ QString EngineDatabase::nameKey(const QString& name)
     return name.toCaseFolded();
 }
 
-void EngineDatabase::rebuildIndex()
+void EngineDatabase::rebuildIndex(const Tick& tick)
 {
     m_firstByName.clear();
     m_firstByName.reserve(m_lines.size());
@@ -156,6 +157,8 @@ void EngineDatabase::rebuildIndex()
         const QString key = nameKey(EngineLine::nameOf(m_lines.at(i)));
         if (!m_firstByName.contains(key))
             m_firstByName.insert(key, i);
+        if (tick && (i & 0xFFF) == 0)
+            tick();
     }
 }
 

@@ -43,7 +43,7 @@ public:
     static int compareLines(const QString& a, const QString& b);
 
 private:
-    void rebuildIndex();
+    void rebuildIndex(const Tick& tick = {});
     static QString nameKey(const QString& name);
 
     QStringList m_lines;

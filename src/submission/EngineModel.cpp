@@ -62,8 +62,7 @@ QVariant EngineModel::data(const QModelIndex& index, int role) const
 
 bool EngineModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || !isValidRow(index.row()) || index.column() != EnginesColumn ||
-        role != Qt::CheckStateRole)
+    if (!index.isValid() || !isValidRow(index.row()) || index.column() != EnginesColumn || role != Qt::CheckStateRole)
         return false;
     const bool checked = value.toInt() == Qt::Checked;
     if (m_rows[index.row()].checked == checked)

@@ -34,6 +34,8 @@ private slots:
     void splitLines_data();
     void splitLines();
     void loadListFromFile();
+    void loadListFromLargeFile_data();
+    void loadListFromLargeFile();
     void loadListFromMissingFile();
     void saveListToFile();
     void saveListToUnwritablePlace();
@@ -105,6 +107,49 @@ void TestEngineLines::loadListFromFile()
     QCOMPARE(list, (QStringList{QStringLiteral("caf\u00E9"), "b", "c"}));
     LoadListFromFile(dir.filePath(QStringLiteral("data/b.ist")), list);
     QCOMPARE(list, QStringList{QStringLiteral("caf\u00E9")});
+}
+
+void TestEngineLines::loadListFromLargeFile_data()
+{
+    QTest::addColumn<QByteArray>("ending");
+    QTest::addColumn<bool>("latin1");
+    QTest::addColumn<bool>("bom");
+    QTest::newRow("crlf utf-8") << QByteArray("\r\n") << false << false;
+    QTest::newRow("crlf utf-8 with bom") << QByteArray("\r\n") << false << true;
+    QTest::newRow("lf utf-8") << QByteArray("\n") << false << false;
+    QTest::newRow("cr utf-8") << QByteArray("\r") << false << false;
+    QTest::newRow("crlf latin-1 late in the file") << QByteArray("\r\n") << true << false;
+}
+
+// Files of several read chunks: no line is split or doubled at a chunk edge,
+// no character is cut, and one non-UTF-8 byte anywhere makes it all Latin-1.
+void TestEngineLines::loadListFromLargeFile()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(bool, latin1);
+    QFETCH(bool, bom);
+    QByteArray bytes = bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    QStringList expected;
+    for (int i = 0; i < 70000; ++i) {
+        const QString line = QStringLiteral("Engine caf\u00E9 %1=FFA|http://127.0.0.1:8088/\u20AC/%1|").arg(i);
+        expected.append(line);
+        bytes += line.toUtf8() + ending;
+    }
+    if (latin1) {
+        bytes += "last \xE9";
+        for (QString& line : expected)
+            line = QString::fromLatin1(line.toUtf8());
+        expected.append(QStringLiteral("last \u00E9"));
+    }
+    QVERIFY(bytes.size() > 3 * (1 << 20));
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/big.ist"), bytes);
+    QStringList list;
+    int ticks = 0;
+    LoadListFromFile(dir.filePath(QStringLiteral("data/big.ist")), list, [&ticks] { ++ticks; });
+    QCOMPARE(list.size(), expected.size());
+    QCOMPARE(list, expected);
+    QVERIFY(ticks > 3);
 }
 
 void TestEngineLines::loadListFromMissingFile()
@@ -295,8 +340,8 @@ void TestEngineLines::databaseLookupIgnoresCase()
     EngineDatabase db;
     // Names that differ only in case: both lines stay, lookups return the
     // first in sorted order.
-    db.setLines({QStringLiteral("Engine=FFA|second|"), QStringLiteral("ENGINE=FFA|first|"),
-                 QStringLiteral("Other=ENGINE|o|")});
+    db.setLines(
+        {QStringLiteral("Engine=FFA|second|"), QStringLiteral("ENGINE=FFA|first|"), QStringLiteral("Other=ENGINE|o|")});
     QCOMPARE(db.count(), 3);
     QCOMPARE(db.lookup(QStringLiteral("engine")), QStringLiteral("FFA|first|"));
     QCOMPARE(db.lookup(QStringLiteral("Engine")), QStringLiteral("FFA|first|"));
@@ -344,20 +389,48 @@ void TestEngineLines::delimiterDetection_data()
     QTest::addColumn<QString>("line1");
     QTest::addColumn<QString>("line2");
     QTest::addColumn<QString>("delimiter");
-    QTest::newRow("comma") << "a,b,c" << "d,e,f" << ",";
-    QTest::newRow("semicolon") << "a;b;c" << "d;e;f" << ";";
-    QTest::newRow("hash") << "a#b#c" << "d#e#f" << "#";
-    QTest::newRow("tab") << "a\tb\tc" << "d\te\tf" << "\t";
-    QTest::newRow("bar") << "a|b|c" << "d|e|f" << "|";
-    QTest::newRow("one-line file is comma") << "a;b;c" << "" << ",";
-    QTest::newRow("unequal counts do not qualify") << "a;b;c" << "d;e" << ",";
-    QTest::newRow("more wins") << "a,b;c;d" << "e,f;g;h" << ";";
-    QTest::newRow("a tie keeps the earlier") << "a,b;c" << "d,e;f" << ",";
-    QTest::newRow("doubled occurrences do not count") << "a;;b,c" << "d;;e,f" << ",";
-    QTest::newRow("doubled only: comma by default") << "a;;b" << "c;;d" << ",";
-    QTest::newRow("tripled does not count") << "a|||b|c" << "d|e" << "|";
-    QTest::newRow("nothing at all") << "abc" << "def" << ",";
-    QTest::newRow("commas in a url do not mislead") << "n;http://x/?a=1,2;s" << "m;http://y/;t" << ";";
+    QTest::newRow("comma") << "a,b,c"
+                           << "d,e,f"
+                           << ",";
+    QTest::newRow("semicolon") << "a;b;c"
+                               << "d;e;f"
+                               << ";";
+    QTest::newRow("hash") << "a#b#c"
+                          << "d#e#f"
+                          << "#";
+    QTest::newRow("tab") << "a\tb\tc"
+                         << "d\te\tf"
+                         << "\t";
+    QTest::newRow("bar") << "a|b|c"
+                         << "d|e|f"
+                         << "|";
+    QTest::newRow("one-line file is comma") << "a;b;c"
+                                            << ""
+                                            << ",";
+    QTest::newRow("unequal counts do not qualify") << "a;b;c"
+                                                   << "d;e"
+                                                   << ",";
+    QTest::newRow("more wins") << "a,b;c;d"
+                               << "e,f;g;h"
+                               << ";";
+    QTest::newRow("a tie keeps the earlier") << "a,b;c"
+                                             << "d,e;f"
+                                             << ",";
+    QTest::newRow("doubled occurrences do not count") << "a;;b,c"
+                                                      << "d;;e,f"
+                                                      << ",";
+    QTest::newRow("doubled only: comma by default") << "a;;b"
+                                                    << "c;;d"
+                                                    << ",";
+    QTest::newRow("tripled does not count") << "a|||b|c"
+                                            << "d|e"
+                                            << "|";
+    QTest::newRow("nothing at all") << "abc"
+                                    << "def"
+                                    << ",";
+    QTest::newRow("commas in a url do not mislead") << "n;http://x/?a=1,2;s"
+                                                    << "m;http://y/;t"
+                                                    << ";";
 }
 
 void TestEngineLines::delimiterDetection()
@@ -373,24 +446,40 @@ void TestEngineLines::splitManualLine_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("delimiter");
     QTest::addColumn<QStringList>("fields");
-    QTest::newRow("plain") << "Name,http://h/,http://s/" << "," << QStringList{"Name", "http://h/", "http://s/"};
-    QTest::newRow("semicolon") << "a;b;c" << ";" << QStringList{"a", "b", "c"};
-    QTest::newRow("empty line") << "" << "," << QStringList{};
-    QTest::newRow("no delimiter") << "only" << "," << QStringList{"only"};
-    QTest::newRow("doubled delimiter gives an empty field") << "a,,c" << "," << QStringList{"a", "", "c"};
-    QTest::newRow("trailing delimiter adds nothing") << "a,b," << "," << QStringList{"a", "b"};
-    QTest::newRow("quoted field with delimiter") << "\"a,b\",c,d" << "," << QStringList{"a,b", "c", "d"};
-    QTest::newRow("quoted middle field") << "a,\"b,c\",d" << "," << QStringList{"a", "b,c", "d"};
-    QTest::newRow("quoted last field with delimiter") << "a,\"b,c\"" << "," << QStringList{"a", "b,c"};
-    QTest::newRow("doubled quote inside quotes") << "\"say \"\"hi\"\"\",x" << ","
-                                                 << QStringList{"say \"hi\"", "x"};
-    QTest::newRow("text after closing quote skipped") << "\"a\"junk,b" << "," << QStringList{"a", "b"};
-    QTest::newRow("last field loses one quote each side") << "a,\"b\"" << "," << QStringList{"a", "b"};
-    QTest::newRow("last field with only a leading quote") << "a,\"b" << "," << QStringList{"a", "b"};
-    QTest::newRow("unclosed quote runs to the end") << "\"a,b" << "," << QStringList{"a,b"};
-    QTest::newRow("quote not at the start is text") << "a\"b,c" << "," << QStringList{"a\"b", "c"};
-    QTest::newRow("more fields than columns") << "a,b,c,d,e" << "," << QStringList{"a", "b", "c", "d", "e"};
-    QTest::newRow("lone quote then delimiter") << "\",x" << "," << QStringList{",x"};
+    QTest::newRow("plain") << "Name,http://h/,http://s/"
+                           << "," << QStringList{"Name", "http://h/", "http://s/"};
+    QTest::newRow("semicolon") << "a;b;c"
+                               << ";" << QStringList{"a", "b", "c"};
+    QTest::newRow("empty line") << ""
+                                << "," << QStringList{};
+    QTest::newRow("no delimiter") << "only"
+                                  << "," << QStringList{"only"};
+    QTest::newRow("doubled delimiter gives an empty field") << "a,,c"
+                                                            << "," << QStringList{"a", "", "c"};
+    QTest::newRow("trailing delimiter adds nothing") << "a,b,"
+                                                     << "," << QStringList{"a", "b"};
+    QTest::newRow("quoted field with delimiter") << "\"a,b\",c,d"
+                                                 << "," << QStringList{"a,b", "c", "d"};
+    QTest::newRow("quoted middle field") << "a,\"b,c\",d"
+                                         << "," << QStringList{"a", "b,c", "d"};
+    QTest::newRow("quoted last field with delimiter") << "a,\"b,c\""
+                                                      << "," << QStringList{"a", "b,c"};
+    QTest::newRow("doubled quote inside quotes") << "\"say \"\"hi\"\"\",x"
+                                                 << "," << QStringList{"say \"hi\"", "x"};
+    QTest::newRow("text after closing quote skipped") << "\"a\"junk,b"
+                                                      << "," << QStringList{"a", "b"};
+    QTest::newRow("last field loses one quote each side") << "a,\"b\""
+                                                          << "," << QStringList{"a", "b"};
+    QTest::newRow("last field with only a leading quote") << "a,\"b"
+                                                          << "," << QStringList{"a", "b"};
+    QTest::newRow("unclosed quote runs to the end") << "\"a,b"
+                                                    << "," << QStringList{"a,b"};
+    QTest::newRow("quote not at the start is text") << "a\"b,c"
+                                                    << "," << QStringList{"a\"b", "c"};
+    QTest::newRow("more fields than columns") << "a,b,c,d,e"
+                                              << "," << QStringList{"a", "b", "c", "d", "e"};
+    QTest::newRow("lone quote then delimiter") << "\",x"
+                                               << "," << QStringList{",x"};
 }
 
 void TestEngineLines::splitManualLine()
@@ -405,8 +494,8 @@ void TestEngineLines::joinManualLineReadsBack_data()
 {
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<QString>("line");
-    QTest::newRow("plain fields as they stand") << QStringList{"Name", "http://h/", "http://s/"}
-                                                << "Name,http://h/,http://s/";
+    QTest::newRow("plain fields as they stand")
+        << QStringList{"Name", "http://h/", "http://s/"} << "Name,http://h/,http://s/";
     QTest::newRow("a field with the delimiter is quoted") << QStringList{"a,b", "c"} << "\"a,b\",c";
     QTest::newRow("last field with the delimiter") << QStringList{"a", "b,c"} << "a,\"b,c\"";
     QTest::newRow("leading quote is quoted") << QStringList{"\"q\"", "c"} << "\"\"\"q\"\"\",c";
@@ -439,16 +528,36 @@ void TestEngineLines::categoryMap_data()
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("value");
-    QTest::newRow("found") << "1" << "Business" << "&cat=biz";
-    QTest::newRow("section without case") << "1" << "business" << "&cat=biz";
-    QTest::newRow("other scheme") << "2" << "Business" << "&c=7&x=y";
-    QTest::newRow("blanks around value removed, quotes kept") << "2" << "Travel" << "\"&t=1\"";
-    QTest::newRow("text after the first =") << "2" << "Computers" << "&a=b=c";
-    QTest::newRow("missing key") << "1" << "Travel" << "";
-    QTest::newRow("missing section") << "9" << "Business" << "";
-    QTest::newRow("empty category") << "1" << "" << "";
-    QTest::newRow("empty scheme: section Sub") << "" << "Business" << "&plain=1";
-    QTest::newRow("key of a later section not taken") << "1" << "Computers" << "";
+    QTest::newRow("found") << "1"
+                           << "Business"
+                           << "&cat=biz";
+    QTest::newRow("section without case") << "1"
+                                          << "business"
+                                          << "&cat=biz";
+    QTest::newRow("other scheme") << "2"
+                                  << "Business"
+                                  << "&c=7&x=y";
+    QTest::newRow("blanks around value removed, quotes kept") << "2"
+                                                              << "Travel"
+                                                              << "\"&t=1\"";
+    QTest::newRow("text after the first =") << "2"
+                                            << "Computers"
+                                            << "&a=b=c";
+    QTest::newRow("missing key") << "1"
+                                 << "Travel"
+                                 << "";
+    QTest::newRow("missing section") << "9"
+                                     << "Business"
+                                     << "";
+    QTest::newRow("empty category") << "1"
+                                    << ""
+                                    << "";
+    QTest::newRow("empty scheme: section Sub") << ""
+                                               << "Business"
+                                               << "&plain=1";
+    QTest::newRow("key of a later section not taken") << "1"
+                                                      << "Computers"
+                                                      << "";
 }
 
 void TestEngineLines::categoryMap()

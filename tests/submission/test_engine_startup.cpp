@@ -22,7 +22,9 @@ QByteArray engineLines(int count)
 {
     QByteArray out;
     for (int i = 0; i < count; ++i)
-        out += QStringLiteral("Engine %1=FFA|http://127.0.0.1:8088/site/%1/|\r\n").arg(i, 2, 10, QLatin1Char('0')).toUtf8();
+        out += QStringLiteral("Engine %1=FFA|http://127.0.0.1:8088/site/%1/|\r\n")
+                   .arg(i, 2, 10, QLatin1Char('0'))
+                   .toUtf8();
     return out;
 }
 
@@ -149,8 +151,8 @@ void TestEngineStartup::startupMarksEveryType()
     long long expectedTotal = 0;
     for (int i = 0; i < model.count(); ++i) {
         const EngineRow& row = model.row(i);
-        const bool wanted = row.kind != EngineKind::Engine && row.kind != EngineKind::CustomEngine &&
-                            row.kind != EngineKind::Other;
+        const bool wanted =
+            row.kind != EngineKind::Engine && row.kind != EngineKind::CustomEngine && row.kind != EngineKind::Other;
         QVERIFY2(row.checked == wanted, qPrintable(row.name + QLatin1Char(' ') + row.type));
         if (wanted)
             expectedTotal += row.weight;

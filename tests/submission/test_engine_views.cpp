@@ -18,7 +18,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -87,6 +89,8 @@ private slots:
     void engineModelPassesTester();
     void manualModelPassesTester();
 
+    void rowImagesAreDistinct();
+    void progressWindowLayout();
     void loadShowsColumns();
     void loadOfEmptyFile();
     void startupMarks_data();
@@ -183,6 +187,49 @@ void TestEngineViews::manualModelPassesTester()
     QCOMPARE(model.count(), 2);
     model.clear();
     QCOMPARE(model.columnCount(), 3);
+}
+
+void TestEngineViews::rowImagesAreDistinct()
+{
+    const RowImage all[] = {RowImage::Failed, RowImage::Running, RowImage::Ok, RowImage::TimedOut};
+    for (RowImage a : all) {
+        const QImage image = EngineRowImages::image(a);
+        QCOMPARE(image.size(), QSize(EngineRowImages::Size, EngineRowImages::Size));
+        QVERIFY(!EngineRowImages::icon(a).isNull());
+        for (RowImage b : all) {
+            if (a != b)
+                QVERIFY(image != EngineRowImages::image(b));
+        }
+    }
+    QVERIFY(EngineRowImages::image(RowImage::None).isNull());
+    QVERIFY(EngineRowImages::icon(RowImage::None).isNull());
+}
+
+void TestEngineViews::progressWindowLayout()
+{
+    QWidget owner;
+    owner.setWindowIcon(QIcon(QPixmap::fromImage(EngineRowImages::image(RowImage::Ok))));
+    ProgressWindow window(QStringLiteral("Please wait while database loads"), &owner);
+    QVERIFY(window.isWindow());
+    QVERIFY(window.windowFlags() & Qt::Tool);
+    QVERIFY(!(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(window.size(), QSize(350, 85));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Please wait while database loads"));
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.EngineLabel->text(), QStringLiteral("Engine: "));
+    QCOMPARE(window.EngineLabel->pos(), QPoint(10, 10));
+    QCOMPARE(window.EngineName->pos(), QPoint(110, 10));
+    QCOMPARE(window.CountLabel->text(), QStringLiteral("Count "));
+    QCOMPARE(window.CountLabel->pos(), QPoint(10, 25));
+    QCOMPARE(window.CountValue->pos(), QPoint(110, 25));
+    QCOMPARE(window.Gauge1->geometry(), QRect(0, 85 - 16, 350, 16));
+    window.setMaximum(200);
+    window.setPosition(50);
+    window.showItem(QStringLiteral("Some Engine"), 50);
+    QCOMPARE(window.Gauge1->maximum(), 200);
+    QCOMPARE(window.Gauge1->value(), 50);
+    QCOMPARE(window.EngineName->text(), QStringLiteral("Some Engine"));
+    QCOMPARE(window.CountValue->text(), QStringLiteral("50"));
 }
 
 void TestEngineViews::loadShowsColumns()
@@ -323,10 +370,9 @@ void TestEngineViews::filterScopes()
 void TestEngineViews::batchTotals()
 {
     TempProgramDir dir;
-    dir.write(QStringLiteral("data/data.ist"),
-              lines({engineLine(QStringLiteral("big"), QStringLiteral("BATCH->25")),
-                     engineLine(QStringLiteral("ffa1"), QStringLiteral("FFA")),
-                     engineLine(QStringLiteral("ffa2"), QStringLiteral("FFA"))}));
+    dir.write(QStringLiteral("data/data.ist"), lines({engineLine(QStringLiteral("big"), QStringLiteral("BATCH->25")),
+                                                      engineLine(QStringLiteral("ffa1"), QStringLiteral("FFA")),
+                                                      engineLine(QStringLiteral("ffa2"), QStringLiteral("FFA"))}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
     QVERIFY(page.LoadEngineDatabase());
@@ -385,8 +431,8 @@ void TestEngineViews::loadLetsEventsRun()
     TempProgramDir dir;
     QByteArray data;
     for (int i = 0; i < 20000; ++i)
-        data += engineLine(QStringLiteral("engine%1").arg(19999 - i), i % 2 ? QStringLiteral("FFA") : "ENGINE") +
-                "\r\n";
+        data +=
+            engineLine(QStringLiteral("engine%1").arg(19999 - i), i % 2 ? QStringLiteral("FFA") : "ENGINE") + "\r\n";
     dir.write(QStringLiteral("data/data.ist"), data);
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
@@ -447,9 +493,8 @@ void TestEngineViews::loadRefusedWhileRunBusy()
 void TestEngineViews::checkAreaClickToggles()
 {
     TempProgramDir dir;
-    dir.write(QStringLiteral("data/data.ist"),
-              lines({engineLine(QStringLiteral("a"), QStringLiteral("ENGINE")),
-                     engineLine(QStringLiteral("b"), QStringLiteral("BATCH->5"))}));
+    dir.write(QStringLiteral("data/data.ist"), lines({engineLine(QStringLiteral("a"), QStringLiteral("ENGINE")),
+                                                      engineLine(QStringLiteral("b"), QStringLiteral("BATCH->5"))}));
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.resize(600, 300);
@@ -516,8 +561,7 @@ void TestEngineViews::addressCellsOpen()
 void TestEngineViews::deleteEngineRewritesFile()
 {
     TempProgramDir dir;
-    dir.write(QStringLiteral("data/data.ist"),
-              "b=BATCH->10|http://b/|\nc=FFA|http://c/|\na=FFA|http://a/|\n");
+    dir.write(QStringLiteral("data/data.ist"), "b=BATCH->10|http://b/|\nc=FFA|http://c/|\na=FFA|http://a/|\n");
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
@@ -600,8 +644,8 @@ void TestEngineViews::manualLoad_data()
         << QByteArray("Dir;http://h/;http://s/\r\n") << 1 << QStringList{"Dir;http://h/;http://s/"};
     QTest::newRow("semicolon detected") << QByteArray("A;http://a/;http://a/s\r\nB;http://b/;http://b/s\r\n") << 2
                                         << QStringList{"B", "http://b/", "http://b/s"};
-    QTest::newRow("quoted fields") << QByteArray("\"A, Inc\",http://a/,http://a/s\n\"B\",\"http://b/\",http://b/s")
-                                   << 2 << QStringList{"B", "http://b/", "http://b/s"};
+    QTest::newRow("quoted fields") << QByteArray("\"A, Inc\",http://a/,http://a/s\n\"B\",\"http://b/\",http://b/s") << 2
+                                   << QStringList{"B", "http://b/", "http://b/s"};
     QTest::newRow("doubled delimiter does not count")
         << QByteArray("A,,x;http://a/;s\r\nB,,y;http://b/;t\r\n") << 2 << QStringList{"B,,y", "http://b/", "t"};
     QTest::newRow("empty file") << QByteArray() << 0 << QStringList{};
