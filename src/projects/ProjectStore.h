@@ -80,7 +80,9 @@ private:
 
     void saveProject();
     void loadSelected();
-    void deleteSelectedEntry();
+    // `last` is false for the deletions before the last of a batch.
+    void deleteSelectedEntry(bool last = true);
+    void deleteNames(const QStringList& names, bool checkedOnly);
     void clearFields(ClearScope scope);
 
     ProjectListModel* m_model;

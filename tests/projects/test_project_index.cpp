@@ -5,7 +5,9 @@
 #include "settings/IniFile.h"
 #include "support/TempProgramDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 class TestProjectIndex : public QObject
@@ -112,6 +114,33 @@ private slots:
                      QStringLiteral("Unable to write to ") + dir.filePath(QStringLiteral("data/session/session.zro")));
         }
         QVERIFY_THROWS_EXCEPTION(IniWriteError, ProjectIndex::ensureWritable(dir.path()));
+    }
+
+    void unsyncedReplacementGivesTheSameFile()
+    {
+        TempProgramDir dir;
+        const QString file = ProjectIndex::path(dir.path());
+        dir.write(QStringLiteral("data/session/session.zro"), "[Session]\r\nCount=0\r\n[List]\r\n0=old\r\n");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+        const QStringList names = {QStringLiteral("a"), QStringLiteral("b")};
+        ProjectIndex::rewrite(dir.path(), names, ProjectIndex::Flush::Unsynced);
+        const QByteArray unsynced = dir.read(QStringLiteral("data/session/session.zro"));
+        QCOMPARE(QFileInfo(file).permissions() & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+        ProjectIndex::rewrite(dir.path(), names, ProjectIndex::Flush::Synced);
+        QCOMPARE(dir.read(QStringLiteral("data/session/session.zro")), unsynced);
+        QCOMPARE(unsynced, QByteArray("[Session]\r\nCount=1\r\n[List]\r\n0=a\r\n1=b\r\n"));
+        // Nothing is left beside the index.
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("data/session"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("session.zro")});
+    }
+
+    void unsyncedReplacementFailure()
+    {
+        TempProgramDir dir;
+        QDir(dir.filePath(QStringLiteral("data/session"))).removeRecursively();
+        QVERIFY_THROWS_EXCEPTION(IniWriteError,
+                                 ProjectIndex::rewrite(dir.path(), {QStringLiteral("a")}, ProjectIndex::Flush::Unsynced));
     }
 
     void projectFileRoundTrip()
