@@ -54,8 +54,8 @@ double median(QList<double> values)
 
 void report(const char* what, double figure, double target)
 {
-    std::printf("%-38s %9.4f s   target < %5.2f s   ratio to target %.3f  %s\n", what, figure, target,
-                figure / target, figure < target ? "ok" : "OVER");
+    std::printf("%-38s %9.4f s   target < %5.2f s   ratio to target %.3f  %s\n", what, figure, target, figure / target,
+                figure < target ? "ok" : "OVER");
 }
 
 } // namespace

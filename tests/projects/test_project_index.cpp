@@ -1,6 +1,6 @@
+#include "projects/ProjectFile.h"
 #include "projects/ProjectIndex.h"
 #include "projects/ProjectName.h"
-#include "projects/ProjectFile.h"
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "support/TempProgramDir.h"
@@ -34,8 +34,7 @@ private slots:
         QTest::addColumn<QStringList>("names");
         const QStringList three = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         QTest::newRow("no file") << QByteArray() << three;
-        QTest::newRow("list then session")
-            << QByteArray("[List]\r\n0=x\r\n1=y\r\n[Session]\r\nCount=1\r\n") << three;
+        QTest::newRow("list then session") << QByteArray("[List]\r\n0=x\r\n1=y\r\n[Session]\r\nCount=1\r\n") << three;
         QTest::newRow("session then list") << QByteArray("[Session]\r\nCount=5\r\n[List]\r\n0=x\r\n") << three;
         QTest::newRow("session without count, blank lines")
             << QByteArray("[Session]\r\nOther=1\r\n\r\n\r\n[Extra]\r\nk=v\r\n") << three;
@@ -139,8 +138,8 @@ private slots:
     {
         TempProgramDir dir;
         QDir(dir.filePath(QStringLiteral("data/session"))).removeRecursively();
-        QVERIFY_THROWS_EXCEPTION(IniWriteError,
-                                 ProjectIndex::rewrite(dir.path(), {QStringLiteral("a")}, ProjectIndex::Flush::Unsynced));
+        QVERIFY_THROWS_EXCEPTION(
+            IniWriteError, ProjectIndex::rewrite(dir.path(), {QStringLiteral("a")}, ProjectIndex::Flush::Unsynced));
     }
 
     void projectFileRoundTrip()

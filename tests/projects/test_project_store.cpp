@@ -207,8 +207,8 @@ private slots:
         QCOMPARE(msg.buttons, int(Dialogs::Yes | Dialogs::No));
         QByteArray expected("[site]\r\n");
         for (ProjectField field : ProjectRecord::writeOrder())
-            expected += (ProjectRecord::key(field) + QStringLiteral("=new ") + ProjectRecord::key(field)).toUtf8() +
-                        "\r\n";
+            expected +=
+                (ProjectRecord::key(field) + QStringLiteral("=new ") + ProjectRecord::key(field)).toUtf8() + "\r\n";
         QCOMPARE(f.dir.read(sessionFile("site")), expected);
         QVERIFY(expected.contains("address2=new address2\r\n"));
         QCOMPARE(f.model.count(), 1);
