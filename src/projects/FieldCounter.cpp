@@ -21,8 +21,7 @@ int FieldCounter::keywordCount(const QString& text, const std::function<void()>&
     // Our own copy: the field may change while pending events run.
     const QString rest = text;
     int count = 0;
-    for (int comma = rest.indexOf(QLatin1Char(',')); comma >= 0;
-         comma = rest.indexOf(QLatin1Char(','), comma + 1)) {
+    for (int comma = rest.indexOf(QLatin1Char(',')); comma >= 0; comma = rest.indexOf(QLatin1Char(','), comma + 1)) {
         ++count;
         if (between)
             between();

@@ -100,8 +100,8 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
 
     auto* contacts = new QGridLayout;
     const std::pair<QString, QLineEdit*> contactFields[] = {
-        {QStringLiteral("First Name:"), name}, {QStringLiteral("Last Name:"), LastN},
-        {QStringLiteral("Email:"), email},     {QStringLiteral("Company"), Company},
+        {QStringLiteral("First Name:"), name},  {QStringLiteral("Last Name:"), LastN},
+        {QStringLiteral("Email:"), email},      {QStringLiteral("Company"), Company},
         {QStringLiteral("Address1"), Address1}, {QStringLiteral("Address2"), Address2},
         {QStringLiteral("City"), City},         {QStringLiteral("State"), State},
         {QStringLiteral("Country"), Country},   {QStringLiteral("Zip"), Zip},
@@ -123,8 +123,9 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     page->addLayout(buttons);
     page->addStretch(1);
 
-    QWidget* order[] = {Session_Name, urllist, title, Description, Key1, catagory, name, LastN, email, Company,
-                        Address1, Address2, City, State, Country, Zip, Phone, Fax, SaveButton, ClearButton};
+    QWidget* order[] = {Session_Name, urllist, title,   Description, Key1,       catagory,   name,
+                        LastN,        email,   Company, Address1,    Address2,   City,       State,
+                        Country,      Zip,     Phone,   Fax,         SaveButton, ClearButton};
     for (size_t k = 1; k < std::size(order); ++k)
         setTabOrder(order[k - 1], order[k]);
 
@@ -231,16 +232,16 @@ void ProjectEditorPage::setFieldText(ProjectField field, const QString& text)
 const QStringList& ProjectEditorPage::categories()
 {
     static const QStringList items = {
-        QStringLiteral("Miscellaneous"), QStringLiteral("Automotive"),    QStringLiteral("Business"),
-        QStringLiteral("Communications"), QStringLiteral("Community"),     QStringLiteral("Computers"),
-        QStringLiteral("Consumer"),      QStringLiteral("Education"),     QStringLiteral("Employment"),
-        QStringLiteral("Entertainment"), QStringLiteral("Finance"),       QStringLiteral("Government"),
-        QStringLiteral("Health"),        QStringLiteral("Internet"),      QStringLiteral("Manufacturing"),
-        QStringLiteral("Media"),         QStringLiteral("Medical"),       QStringLiteral("Miscellaneous"),
-        QStringLiteral("News"),          QStringLiteral("Opportunities"), QStringLiteral("Personal"),
-        QStringLiteral("Politics"),      QStringLiteral("Publishing"),    QStringLiteral("Recreation"),
-        QStringLiteral("Reference"),     QStringLiteral("Religion"),      QStringLiteral("Sci-Tech"),
-        QStringLiteral("Services"),      QStringLiteral("Transportation"), QStringLiteral("Travel"),
+        QStringLiteral("Miscellaneous"),  QStringLiteral("Automotive"),     QStringLiteral("Business"),
+        QStringLiteral("Communications"), QStringLiteral("Community"),      QStringLiteral("Computers"),
+        QStringLiteral("Consumer"),       QStringLiteral("Education"),      QStringLiteral("Employment"),
+        QStringLiteral("Entertainment"),  QStringLiteral("Finance"),        QStringLiteral("Government"),
+        QStringLiteral("Health"),         QStringLiteral("Internet"),       QStringLiteral("Manufacturing"),
+        QStringLiteral("Media"),          QStringLiteral("Medical"),        QStringLiteral("Miscellaneous"),
+        QStringLiteral("News"),           QStringLiteral("Opportunities"),  QStringLiteral("Personal"),
+        QStringLiteral("Politics"),       QStringLiteral("Publishing"),     QStringLiteral("Recreation"),
+        QStringLiteral("Reference"),      QStringLiteral("Religion"),       QStringLiteral("Sci-Tech"),
+        QStringLiteral("Services"),       QStringLiteral("Transportation"), QStringLiteral("Travel"),
         QStringLiteral("Web_Stuff"),
     };
     return items;

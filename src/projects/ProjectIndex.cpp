@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <cstdio>
+
 namespace {
 
 const QString kList = QStringLiteral("List");
@@ -146,13 +148,13 @@ QList<QPair<QString, QString>> ProjectIndex::load(const QString& programDir)
     return readListSection(readBytes(path(programDir)));
 }
 
-void ProjectIndex::rewrite(const QString& programDir, const QStringList& names)
+void ProjectIndex::rewrite(const QString& programDir, const QStringList& names, Flush flush)
 {
     const QString file = path(programDir);
     bool changed = false;
     const QByteArray bytes = rewritten(readBytes(file), names, &changed);
     if (changed)
-        writeBytes(file, bytes);
+        writeBytes(file, bytes, flush);
 }
 
 void ProjectIndex::ensureWritable(const QString& programDir)
@@ -170,14 +172,36 @@ QByteArray ProjectIndex::readBytes(const QString& file)
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }
 
-void ProjectIndex::writeBytes(const QString& file, const QByteArray& bytes)
+void ProjectIndex::writeBytes(const QString& file, const QByteArray& bytes, Flush flush)
 {
     const QFileInfo info(file);
     if (info.exists() && !info.isWritable())
         throw IniWriteError(file);
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    if (flush == Flush::Synced) {
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            throw IniWriteError(file);
+        if (out.write(bytes) != bytes.size() || !out.commit())
+            throw IniWriteError(file);
+        return;
+    }
+    // The same replacement without the flush: a whole new file beside the
+    // old one, renamed over it.
+    QString temporary;
+    QFile out;
+    for (int attempt = 0; attempt < 100 && !out.isOpen(); ++attempt) {
+        temporary = file + QStringLiteral(".new%1").arg(attempt);
+        out.setFileName(temporary);
+        out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+    if (!out.isOpen())
         throw IniWriteError(file);
-    if (out.write(bytes) != bytes.size() || !out.commit())
+    const bool written = out.write(bytes) == bytes.size() && out.flush();
+    out.close();
+    if (written && info.exists())
+        QFile::setPermissions(temporary, info.permissions());
+    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(file).constData()) != 0) {
+        QFile::remove(temporary);
         throw IniWriteError(file);
+    }
 }

@@ -36,12 +36,18 @@ public:
 
     // Reads the file's List section; a missing file reads as empty.
     static QList<QPair<QString, QString>> load(const QString& programDir);
+    // How a replacement reaches the disk. Every replacement is atomic (a
+    // new file renamed over the old); a synced one is also flushed to the
+    // disk first. The rewrites inside a deletion of many Projects are left
+    // to the system to flush, the last one is synced.
+    enum class Flush { Synced, Unsynced };
+
     // Rewrites the index file from the names as one atomic replacement;
     // raises IniWriteError when it cannot.
-    static void rewrite(const QString& programDir, const QStringList& names);
+    static void rewrite(const QString& programDir, const QStringList& names, Flush flush = Flush::Synced);
     // Raises IniWriteError now if a rewrite could not replace the file.
     static void ensureWritable(const QString& programDir);
 
     static QByteArray readBytes(const QString& file);
-    static void writeBytes(const QString& file, const QByteArray& bytes);
+    static void writeBytes(const QString& file, const QByteArray& bytes, Flush flush = Flush::Synced);
 };

@@ -48,10 +48,10 @@ const QList<ProjectField>& ProjectRecord::writeOrder()
     // The zip code is written too (between fax and the keywords): the editor
     // holds it and the submission run sends it, so leaving it out lost it.
     static const QList<ProjectField> order = {
-        ProjectField::Url,      ProjectField::Title,    ProjectField::Email,   ProjectField::Description,
+        ProjectField::Url,      ProjectField::Title,     ProjectField::Email,    ProjectField::Description,
         ProjectField::Category, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
-        ProjectField::Address1, ProjectField::Address2, ProjectField::Country, ProjectField::City,
-        ProjectField::State,    ProjectField::Phone,    ProjectField::Fax,     ProjectField::Zip,
+        ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
+        ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
         ProjectField::Keywords,
     };
     return order;
@@ -60,10 +60,10 @@ const QList<ProjectField>& ProjectRecord::writeOrder()
 const QList<ProjectField>& ProjectRecord::loadOrder()
 {
     static const QList<ProjectField> order = {
-        ProjectField::Url,      ProjectField::Category, ProjectField::Title,   ProjectField::Description,
+        ProjectField::Url,      ProjectField::Category,  ProjectField::Title,    ProjectField::Description,
         ProjectField::Email,    ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
-        ProjectField::Address1, ProjectField::Address2, ProjectField::Country, ProjectField::City,
-        ProjectField::State,    ProjectField::Phone,    ProjectField::Fax,     ProjectField::Zip,
+        ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
+        ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
         ProjectField::Keywords,
     };
     return order;

@@ -79,16 +79,7 @@ void ProjectStore::deleteSelected()
 
 void ProjectStore::deleteChecked()
 {
-    exclusive([this] {
-        const QStringList names = m_model->checkedNames();
-        for (const QString& name : names) {
-            const int row = m_model->indexOfCheckedName(name);
-            if (row < 0)
-                continue;
-            m_model->setSelectedRow(row);
-            deleteSelectedEntry();
-        }
-    });
+    exclusive([this] { deleteNames(m_model->checkedNames(), true); });
 }
 
 void ProjectStore::deleteAll()
@@ -96,15 +87,26 @@ void ProjectStore::deleteAll()
     exclusive([this] {
         if (!Dialogs::confirm(m_dialogParent, deleteAllCaption(), deleteAllText()))
             return;
-        const QStringList names = m_model->names();
-        for (const QString& name : names) {
-            const int row = m_model->indexOfName(name);
-            if (row < 0)
-                continue;
-            m_model->setSelectedRow(row);
-            deleteSelectedEntry();
-        }
+        deleteNames(m_model->names(), false);
     });
+}
+
+void ProjectStore::deleteNames(const QStringList& names, bool checkedOnly)
+{
+    bool unsynced = false;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names.at(i);
+        const int row = checkedOnly ? m_model->indexOfCheckedName(name) : m_model->indexOfName(name);
+        if (row < 0)
+            continue;
+        m_model->setSelectedRow(row);
+        const bool last = i == names.size() - 1;
+        deleteSelectedEntry(last);
+        unsynced = !last;
+    }
+    // The batch's last name was not found: flush what the others wrote.
+    if (unsynced)
+        ProjectIndex::rewrite(m_programDir, m_model->names());
 }
 
 void ProjectStore::clear(ClearScope scope)
@@ -185,7 +187,7 @@ void ProjectStore::loadSelected()
     emit projectLoaded(name);
 }
 
-void ProjectStore::deleteSelectedEntry()
+void ProjectStore::deleteSelectedEntry(bool last)
 {
     const int row = m_model->selectedRow();
     if (row < 0) {
@@ -200,7 +202,8 @@ void ProjectStore::deleteSelectedEntry()
     m_model->removeAt(row);
     if (!m_model->isEmpty())
         m_model->setSelectedRow(next);
-    ProjectIndex::rewrite(m_programDir, m_model->names());
+    ProjectIndex::rewrite(m_programDir, m_model->names(),
+                          last ? ProjectIndex::Flush::Synced : ProjectIndex::Flush::Unsynced);
     clearFields(ClearScope::Site);
     if (!m_model->isEmpty())
         loadSelected();
@@ -217,8 +220,7 @@ void ProjectStore::clearFields(ClearScope scope)
         for (ProjectField field :
              {ProjectField::Email, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
               ProjectField::Address1, ProjectField::Address2, ProjectField::City, ProjectField::State,
-              ProjectField::Phone, ProjectField::Fax, ProjectField::Zip, ProjectField::Country,
-              ProjectField::Category})
+              ProjectField::Phone, ProjectField::Fax, ProjectField::Zip, ProjectField::Country, ProjectField::Category})
             m_fields->setFieldText(field, QString());
         emit showEditorRequested();
     }

@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -35,6 +34,9 @@ public:
     void setSpiderUrlOption(std::function<bool()> option) { m_spiderUrlOption = std::move(option); }
 
     ProjectListModel* model() const { return m_model; }
+    // True while an operation runs; a command that arrives meanwhile (from
+    // the events a keyword count lets run) is run when it ends.
+    bool isBusy() const { return m_busy; }
     ProjectFields* fields() const { return m_fields; }
 
     void loadIndex();
@@ -56,7 +58,10 @@ public:
     static QString invalidCaption() { return QStringLiteral("Invalid Session Name"); }
     static QString emptyText() { return QStringLiteral("You have no Session_Name to save."); }
     static QString emptyCaption() { return QStringLiteral("No Session Name"); }
-    static QString modifyText() { return QStringLiteral("Session name already exists.\n\rDo you wish to modify it  ?"); }
+    static QString modifyText()
+    {
+        return QStringLiteral("Session name already exists.\n\rDo you wish to modify it  ?");
+    }
     static QString modifyCaption() { return QStringLiteral("Modify Session Name"); }
     static QString noItemText() { return QStringLiteral("You have not selected an item to Delete"); }
     static QString noItemCaption() { return QStringLiteral("No Item"); }
@@ -80,7 +85,9 @@ private:
 
     void saveProject();
     void loadSelected();
-    void deleteSelectedEntry();
+    // `last` is false for the deletions before the last of a batch.
+    void deleteSelectedEntry(bool last = true);
+    void deleteNames(const QStringList& names, bool checkedOnly);
     void clearFields(ClearScope scope);
 
     ProjectListModel* m_model;

@@ -23,10 +23,14 @@ private slots:
         QTest::newRow("description 250") << int(FieldCounter::Description) << QString(250, 'x') << "250" << false;
         QTest::newRow("description 251") << int(FieldCounter::Description) << QString(251, 'x') << "251" << true;
         QTest::newRow("keywords empty") << int(FieldCounter::Keywords) << QString() << "0" << false;
-        QTest::newRow("keywords blank") << int(FieldCounter::Keywords) << " " << "1" << false;
-        QTest::newRow("keywords a,,b") << int(FieldCounter::Keywords) << "a,,b" << "3" << false;
-        QTest::newRow("keywords a,b,") << int(FieldCounter::Keywords) << "a,b," << "3" << false;
-        QTest::newRow("keywords comma only") << int(FieldCounter::Keywords) << "," << "2" << false;
+        QTest::newRow("keywords blank") << int(FieldCounter::Keywords) << " "
+                                        << "1" << false;
+        QTest::newRow("keywords a,,b") << int(FieldCounter::Keywords) << "a,,b"
+                                       << "3" << false;
+        QTest::newRow("keywords a,b,") << int(FieldCounter::Keywords) << "a,b,"
+                                       << "3" << false;
+        QTest::newRow("keywords comma only") << int(FieldCounter::Keywords) << ","
+                                             << "2" << false;
         QTest::newRow("keywords 250") << int(FieldCounter::Keywords) << QString(249, ',') << "250" << false;
         QTest::newRow("keywords 251") << int(FieldCounter::Keywords) << QString(250, ',') << "251" << true;
         QTest::newRow("title counts characters not bytes")

@@ -20,28 +20,44 @@ private slots:
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("hint");
         const QString none;
-        QTest::newRow("Session_Name") << "Session_Name" << "Project Name:" << 0 << none;
-        QTest::newRow("urllist") << "urllist" << "URL:" << 100
+        QTest::newRow("Session_Name") << "Session_Name"
+                                      << "Project Name:" << 0 << none;
+        QTest::newRow("urllist") << "urllist"
+                                 << "URL:" << 100
                                  << QStringLiteral("Enter the URL that you want to submit. Example: ") +
                                         ProjectEditorPage::exampleAddress();
-        QTest::newRow("title") << "title" << "Title:" << 0 << "This is your sales pitch.";
-        QTest::newRow("Description") << "Description" << "Description:" << 0
-                                     << "A detailed description about your product or services.";
-        QTest::newRow("Key1") << "Key1" << "Keywords:" << 0 << none;
-        QTest::newRow("catagory") << "catagory" << "Category:" << 0
-                                  << "Secect a catagory that best describes your site.";
-        QTest::newRow("name") << "name" << "First Name:" << 60 << none;
-        QTest::newRow("LastN") << "LastN" << "Last Name:" << 60 << none;
-        QTest::newRow("email") << "email" << "Email:" << 60 << "Use a valid email address or some submissions will fail.";
-        QTest::newRow("Company") << "Company" << "Company" << 60 << none;
-        QTest::newRow("Address1") << "Address1" << "Address1" << 60 << none;
-        QTest::newRow("Address2") << "Address2" << "Address2" << 60 << none;
-        QTest::newRow("City") << "City" << "City" << 60 << none;
-        QTest::newRow("State") << "State" << "State" << 60 << none;
-        QTest::newRow("Country") << "Country" << "Country" << 60 << none;
-        QTest::newRow("Zip") << "Zip" << "Zip" << 60 << none;
-        QTest::newRow("Phone") << "Phone" << "Phone" << 60 << none;
-        QTest::newRow("Fax") << "Fax" << "Fax" << 60 << none;
+        QTest::newRow("title") << "title"
+                               << "Title:" << 0 << "This is your sales pitch.";
+        QTest::newRow("Description") << "Description"
+                                     << "Description:" << 0 << "A detailed description about your product or services.";
+        QTest::newRow("Key1") << "Key1"
+                              << "Keywords:" << 0 << none;
+        QTest::newRow("catagory") << "catagory"
+                                  << "Category:" << 0 << "Secect a catagory that best describes your site.";
+        QTest::newRow("name") << "name"
+                              << "First Name:" << 60 << none;
+        QTest::newRow("LastN") << "LastN"
+                               << "Last Name:" << 60 << none;
+        QTest::newRow("email") << "email"
+                               << "Email:" << 60 << "Use a valid email address or some submissions will fail.";
+        QTest::newRow("Company") << "Company"
+                                 << "Company" << 60 << none;
+        QTest::newRow("Address1") << "Address1"
+                                  << "Address1" << 60 << none;
+        QTest::newRow("Address2") << "Address2"
+                                  << "Address2" << 60 << none;
+        QTest::newRow("City") << "City"
+                              << "City" << 60 << none;
+        QTest::newRow("State") << "State"
+                               << "State" << 60 << none;
+        QTest::newRow("Country") << "Country"
+                                 << "Country" << 60 << none;
+        QTest::newRow("Zip") << "Zip"
+                             << "Zip" << 60 << none;
+        QTest::newRow("Phone") << "Phone"
+                               << "Phone" << 60 << none;
+        QTest::newRow("Fax") << "Fax"
+                             << "Fax" << 60 << none;
     }
 
     void fields()
@@ -82,9 +98,10 @@ private slots:
     void tabOrder()
     {
         ProjectEditorPage page;
-        const QStringList order = {"Session_Name", "urllist", "title", "Description", "Key1", "catagory",
-                                   "name", "LastN", "email", "Company", "Address1", "Address2",
-                                   "City", "State", "Country", "Zip", "Phone", "Fax", "SaveButton", "ClearButton"};
+        const QStringList order = {"Session_Name", "urllist",  "title", "Description", "Key1",
+                                   "catagory",     "name",     "LastN", "email",       "Company",
+                                   "Address1",     "Address2", "City",  "State",       "Country",
+                                   "Zip",          "Phone",    "Fax",   "SaveButton",  "ClearButton"};
         for (int i = 0; i + 1 < order.size(); ++i) {
             QWidget* from = page.findChild<QWidget*>(order.at(i));
             QWidget* to = page.findChild<QWidget*>(order.at(i + 1));

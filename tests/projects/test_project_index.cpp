@@ -1,11 +1,13 @@
+#include "projects/ProjectFile.h"
 #include "projects/ProjectIndex.h"
 #include "projects/ProjectName.h"
-#include "projects/ProjectFile.h"
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "support/TempProgramDir.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 class TestProjectIndex : public QObject
@@ -32,8 +34,7 @@ private slots:
         QTest::addColumn<QStringList>("names");
         const QStringList three = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
         QTest::newRow("no file") << QByteArray() << three;
-        QTest::newRow("list then session")
-            << QByteArray("[List]\r\n0=x\r\n1=y\r\n[Session]\r\nCount=1\r\n") << three;
+        QTest::newRow("list then session") << QByteArray("[List]\r\n0=x\r\n1=y\r\n[Session]\r\nCount=1\r\n") << three;
         QTest::newRow("session then list") << QByteArray("[Session]\r\nCount=5\r\n[List]\r\n0=x\r\n") << three;
         QTest::newRow("session without count, blank lines")
             << QByteArray("[Session]\r\nOther=1\r\n\r\n\r\n[Extra]\r\nk=v\r\n") << three;
@@ -112,6 +113,33 @@ private slots:
                      QStringLiteral("Unable to write to ") + dir.filePath(QStringLiteral("data/session/session.zro")));
         }
         QVERIFY_THROWS_EXCEPTION(IniWriteError, ProjectIndex::ensureWritable(dir.path()));
+    }
+
+    void unsyncedReplacementGivesTheSameFile()
+    {
+        TempProgramDir dir;
+        const QString file = ProjectIndex::path(dir.path());
+        dir.write(QStringLiteral("data/session/session.zro"), "[Session]\r\nCount=0\r\n[List]\r\n0=old\r\n");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+        const QStringList names = {QStringLiteral("a"), QStringLiteral("b")};
+        ProjectIndex::rewrite(dir.path(), names, ProjectIndex::Flush::Unsynced);
+        const QByteArray unsynced = dir.read(QStringLiteral("data/session/session.zro"));
+        QCOMPARE(QFileInfo(file).permissions() & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+        ProjectIndex::rewrite(dir.path(), names, ProjectIndex::Flush::Synced);
+        QCOMPARE(dir.read(QStringLiteral("data/session/session.zro")), unsynced);
+        QCOMPARE(unsynced, QByteArray("[Session]\r\nCount=1\r\n[List]\r\n0=a\r\n1=b\r\n"));
+        // Nothing is left beside the index.
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("data/session"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("session.zro")});
+    }
+
+    void unsyncedReplacementFailure()
+    {
+        TempProgramDir dir;
+        QDir(dir.filePath(QStringLiteral("data/session"))).removeRecursively();
+        QVERIFY_THROWS_EXCEPTION(
+            IniWriteError, ProjectIndex::rewrite(dir.path(), {QStringLiteral("a")}, ProjectIndex::Flush::Unsynced));
     }
 
     void projectFileRoundTrip()

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QHash>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -52,6 +53,22 @@ struct Fixture
     {
         return QDir(dir.filePath(QStringLiteral("data/session"))).entryList(QDir::Files, QDir::Name);
     }
+};
+
+// Records the order in which the store sets fields.
+class RecordingFields : public ProjectFields
+{
+public:
+    QString fieldText(ProjectField field) const override { return m_values.value(int(field)); }
+    void setFieldText(ProjectField field, const QString& text) override
+    {
+        m_values.insert(int(field), text);
+        order.append(ProjectRecord::key(field).isEmpty() ? QStringLiteral("Session_Name") : ProjectRecord::key(field));
+    }
+    QStringList order;
+
+private:
+    QHash<int, QString> m_values;
 };
 
 } // namespace
@@ -207,8 +224,8 @@ private slots:
         QCOMPARE(msg.buttons, int(Dialogs::Yes | Dialogs::No));
         QByteArray expected("[site]\r\n");
         for (ProjectField field : ProjectRecord::writeOrder())
-            expected += (ProjectRecord::key(field) + QStringLiteral("=new ") + ProjectRecord::key(field)).toUtf8() +
-                        "\r\n";
+            expected +=
+                (ProjectRecord::key(field) + QStringLiteral("=new ") + ProjectRecord::key(field)).toUtf8() + "\r\n";
         QCOMPARE(f.dir.read(sessionFile("site")), expected);
         QVERIFY(expected.contains("address2=new address2\r\n"));
         QCOMPARE(f.model.count(), 1);
@@ -498,14 +515,57 @@ private slots:
         f.dir.write(kIndex, "[List]\r\n0=one\r\n1=two\r\n");
         f.store.loadIndex();
         QSignalSpy loaded(&f.store, &ProjectStore::projectLoaded);
-        QTimer::singleShot(0, &f.editor, [&f] { f.store.selectAndLoad(1); });
+        bool busy = false;
+        QTimer::singleShot(0, &f.editor, [&f, &busy] {
+            busy = f.store.isBusy();
+            f.store.selectAndLoad(1);
+        });
         f.store.selectAndLoad(0);
+        QVERIFY(busy);
         QCOMPARE(loaded.count(), 2);
         QCOMPARE(loaded.at(0).at(0).toString(), QStringLiteral("one"));
         QCOMPARE(f.text(ProjectField::Url), QStringLiteral("http://two/"));
         QCOMPARE(f.text(ProjectField::Keywords), QStringLiteral("x,y"));
         QCOMPARE(f.editor.CLED4->text(), QStringLiteral("2"));
         QCOMPARE(f.model.selectedName(), QStringLiteral("two"));
+    }
+
+    void fieldOrder_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("load") << "load"
+                              << QStringList{"Session_Name", "url",   "catagory", "title",    "description", "email",
+                                             "name",         "last",  "company",  "address1", "address2",    "country",
+                                             "city",         "state", "phone",    "fax",      "zip",         "key1"};
+        QTest::newRow("clear site") << "site" << QStringList{"url", "title", "description", "key1", "Session_Name"};
+        QTest::newRow("clear all") << "all"
+                                   << QStringList{"url",      "title",   "description", "email",       "name",
+                                                  "last",     "company", "address1",    "address2",    "city",
+                                                  "state",    "phone",   "fax",         "zip",         "country",
+                                                  "catagory", "<page>",  "key1",        "Session_Name"};
+    }
+
+    void fieldOrder()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QStringList, order);
+        TempProgramDir dir;
+        ProjectListModel model;
+        RecordingFields fields;
+        ProjectStore store(&model, &fields);
+        store.setProgramDir(dir.path());
+        connect(&store, &ProjectStore::showEditorRequested, this,
+                [&fields] { fields.order.append(QStringLiteral("<page>")); });
+        if (operation == QLatin1String("load")) {
+            model.setNames({QStringLiteral("p")});
+            model.setSelectedRow(0);
+            store.loadProject();
+        } else {
+            store.clear(operation == QLatin1String("all") ? ProjectStore::ClearScope::All
+                                                          : ProjectStore::ClearScope::Site);
+        }
+        QCOMPARE(fields.order, order);
     }
 
     void clearScopes_data()

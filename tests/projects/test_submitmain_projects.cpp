@@ -98,7 +98,9 @@ private slots:
         QCOMPARE(dialogs.lastMessage().caption, QStringLiteral("No Item"));
 
         window.projectStore()->model()->setChecked(0, true);
+        window.showPage(TSubmitMain::Page::Ranking);
         action(window, "DeleteCheckedProjectOnly1")->trigger();
+        QCOMPARE(window.currentInnerPage(), TSubmitMain::InnerPage::ProjectInformation);
         QVERIFY(window.projectStore()->model()->isEmpty());
         QCOMPARE(window.CLEDLabel1->text(), QStringLiteral("0"));
 
@@ -131,6 +133,10 @@ private slots:
         popup->actions().at(0)->trigger();
         QCOMPARE(window.projectStore()->model()->names(), QStringList{"a"});
         QCOMPARE(window.ProjectEditor->fieldText(ProjectField::SessionName), QStringLiteral("a"));
+        // The view shows the selection the deletion made.
+        QCOMPARE(window.SesList->selectionModel()->selectedIndexes().size(), 1);
+        QCOMPARE(window.SesList->selectionModel()->selectedIndexes().first().row(), 0);
+        QCOMPARE(window.CLEDLabel1->text(), QStringLiteral("1"));
         dialogs.answer(Dialogs::Yes);
         popup->actions().at(2)->trigger();
         QVERIFY(window.projectStore()->model()->isEmpty());
