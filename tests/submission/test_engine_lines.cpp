@@ -369,6 +369,7 @@ void TestEngineLines::databaseLoadFailureKeepsLines()
     TempProgramDir dir;
     EngineDatabase db;
     db.setLines({QStringLiteral("a=FFA|1|")});
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
     QVERIFY_THROWS_EXCEPTION(ListFileError, db.load(dir.filePath(QStringLiteral("data/data.ist"))));
     QCOMPARE(db.count(), 1);
     QCOMPARE(db.lookup(QStringLiteral("A")), QStringLiteral("FFA|1|"));
