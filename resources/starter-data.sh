@@ -15,9 +15,15 @@ categories=(Miscellaneous Automotive Business Communications Community Computers
 
 # name=Type|SiteUrl|SubmitUrl|Title|Url|Email|Description|Empty|CategoryScheme|Name|Fixed|Last|Company|
 #   Address1|Address2|City|State|Zip|Phone|Fax|Method|Keywords|(15 reserved)|Country|
+# Each engine submits to one of the sandbox's answers, so an offline run shows
+# every result class; the last search, classified and link engines never answer.
+answers=(ok ok-noreason found moved ok missing timeout ok error close found stall)
+
 engine_line() {
     local name=$1 type=$2 slug=$3 i=$4
-    local site="$SANDBOX/site/$slug/" submit="$SANDBOX/submit/$slug"
+    local answer=${answers[$(( i - 1 ))]}
+    [[ $answer == stall && $type != ENGINE && $type != CLASSIFIED && $type != FFA ]] && answer=ok
+    local site="$SANDBOX/site/$slug/" submit="$SANDBOX/$answer"
     local method="GET" scheme=$(( i % 2 + 1 )) fixed="" empty=""
     (( i % 2 == 0 )) && method="POST"
     (( i % 3 == 0 )) && fixed="&action=add"
@@ -58,5 +64,10 @@ engine_line() {
         printf '%s=&cat_id=%d&section=main\r\n' "$c" "$n"
     done
 } >"$out/catagory.ist"
+
+# One sample Project, so a first run has something to submit.
+mkdir -p "$out/session"
+printf '[Session]\r\nCount=0\r\n[List]\r\n0=My Sample Site\r\n' >"$out/session/session.zro"
+printf '[My Sample Site]\r\nurl=http://www.my-sample-site.example/\r\ntitle=My Sample Site - Handmade Garden Tools\r\nemail=owner@my-sample-site.example\r\ndescription=Handmade garden tools & accessories, forged and finished by hand in small batches.\r\ncatagory=Business\r\nname=Sam\r\nlast=Sample\r\ncompany=Sample Tools Ltd\r\naddress1=1 Forge Lane\r\naddress2=\r\ncountry=United Kingdom\r\ncity=Sheffield\r\nstate=South Yorkshire\r\nphone=+44 114 000 0000\r\nfax=\r\nzip=S1 1AA\r\nkey1=garden tools,handmade,forged,trowel,spade\r\n' >"$out/session/My Sample Site.zro"
 
 echo "starter data written to $out for $SANDBOX"
