@@ -29,11 +29,14 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int Ports = 50;
 constexpr int SmallRun = 5000;
 constexpr int LargeRun = 20000;
+constexpr int Rounds = 3;
 constexpr qint64 TimeLimitMs = 300000;
 constexpr double TimeTarget = 2.0; // our run against ab
 constexpr long MemoryTargetKb = 30 * 1024;
@@ -55,6 +58,14 @@ long residentKb()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
+}
+
+// User and system time this process has used, in seconds.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Lets the released clients go (deleteLater) and the window settle.
@@ -122,6 +133,7 @@ struct Figures
 {
     double seconds = -1;
     double clickSeconds = -1; // until the click handler returned
+    double cpu = -1;          // this process's CPU time from the click to the message
     int rows = 0;
     int okRows = 0;
     long long okCounter = -1;
@@ -184,6 +196,7 @@ Figures ourRun(int engines, const QString& url)
 
             f.rssBeforeKb = residentKb();
             f.fdsBefore = openFds();
+            const double cpuAtClick = cpuSeconds();
             clock.start();
             QTest::mouseClick(window.EnginesPage->Button6, Qt::LeftButton);
             f.clickSeconds = clock.nsecsElapsed() / 1e9;
@@ -193,6 +206,7 @@ Figures ourRun(int engines, const QString& url)
             while (dialogs.messages().isEmpty() && clock.elapsed() < TimeLimitMs)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             heartbeat.stop();
+            f.cpu = cpuSeconds() - cpuAtClick;
             const QList<ScriptedDialogs::Call> messages = dialogs.messages();
             for (int i = 0; i < messages.size(); ++i) {
                 if (messages.at(i).caption == QLatin1String("Submission Complete") &&
@@ -263,10 +277,11 @@ const char* verdict(bool met)
 bool report(int engines, const Figures& f, const AbFigures& peer)
 {
     const double ratio = f.seconds > 0 && peer.seconds > 0 ? f.seconds / peer.seconds : -1;
-    std::printf("  %d engines: run %.3f s (click handler %.3f s), ab -n %d -c %d %.3f s (%d complete, %d failed), "
-                "ratio %.2f (target %.1f or less: %s)\n",
-                engines, f.seconds, f.clickSeconds, engines, Ports, peer.seconds, peer.complete, peer.failed, ratio,
-                TimeTarget, verdict(ratio > 0 && ratio <= TimeTarget));
+    std::printf(
+        "  %d engines: run %.3f s (CPU %.3f s, click handler %.3f s), ab -n %d -c %d %.3f s (%d complete, %d failed), "
+        "ratio %.2f (target %.1f or less: %s)\n",
+        engines, f.seconds, f.cpu, f.clickSeconds, engines, Ports, peer.seconds, peer.complete, peer.failed, ratio,
+        TimeTarget, verdict(ratio > 0 && ratio <= TimeTarget));
     std::printf("    rows %d, \"OK\" rows %d; counters OK %lld, Failed %lld, Time out %lld\n", f.rows, f.okRows,
                 f.okCounter, f.failedCounter, f.timeoutCounter);
     if (!f.firstOther.isEmpty())
@@ -311,32 +326,63 @@ int main(int argc, char** argv)
     std::printf("bench_run: engines of type ENGINE, GET %s (%lld bytes), Ports %d, Timeout 40, GenReport off\n",
                 qPrintable(url), static_cast<long long>(page.size()), Ports);
 
+    // `bench_run N`: one run of N engines and nothing else, for a profiler.
+    if (argc > 1) {
+        const int engines = qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), LargeRun);
+        const Figures only = ourRun(engines, url);
+        report(engines, only, AbFigures{});
+        return only.seconds > 0 && only.okRows == engines ? 0 : 1;
+    }
+
     // Warm up both sides (libraries, fonts, nginx) before the figures.
     apacheBench(ab, url, 500);
     ourRun(500, url);
 
+    // The machine is shared: each size is run Rounds times, ab and ours in
+    // turn, and the best time of each side is compared. Every round must
+    // end with every row "OK" and its memory and descriptors back.
     bool good = true;
-    const AbFigures abSmall = apacheBench(ab, url, SmallRun);
-    const Figures small = ourRun(SmallRun, url);
-    good = report(SmallRun, small, abSmall) && good;
-    const AbFigures abLarge = apacheBench(ab, url, LargeRun);
-    const Figures large = ourRun(LargeRun, url);
-    good = report(LargeRun, large, abLarge) && good;
+    bool resources = true;
+    struct Best
+    {
+        double ours = -1;
+        double peer = -1;
+    };
+    const auto measure = [&](int engines) {
+        Best best;
+        for (int round = 1; round <= Rounds; ++round) {
+            const AbFigures peer = apacheBench(ab, url, engines);
+            const Figures mine = ourRun(engines, url);
+            std::printf("  round %d of %d\n", round, Rounds);
+            good = report(engines, mine, peer) && good;
+            resources =
+                resources && mine.rssAfterKb - mine.rssBeforeKb <= MemoryTargetKb && mine.fdsAfter <= mine.fdsBefore;
+            if (mine.seconds > 0 && (best.ours < 0 || mine.seconds < best.ours))
+                best.ours = mine.seconds;
+            if (peer.seconds > 0 && (best.peer < 0 || peer.seconds < best.peer))
+                best.peer = peer.seconds;
+        }
+        const double ratio = best.ours > 0 && best.peer > 0 ? best.ours / best.peer : -1;
+        std::printf("  %d engines, best of %d: run %.3f s, ab -n %d -c %d %.3f s, ratio %.2f (target %.1f or less: "
+                    "%s)\n",
+                    engines, Rounds, best.ours, engines, Ports, best.peer, ratio, TimeTarget,
+                    verdict(ratio > 0 && ratio <= TimeTarget));
+        return best;
+    };
+    const Best small = measure(SmallRun);
+    const Best large = measure(LargeRun);
 
-    const bool timed = small.seconds > 0 && large.seconds > 0;
-    const double perSmall = timed ? small.seconds / SmallRun : -1;
-    const double perLarge = timed ? large.seconds / LargeRun : -1;
+    const bool timed = small.ours > 0 && large.ours > 0;
+    const double perSmall = timed ? small.ours / SmallRun : -1;
+    const double perLarge = timed ? large.ours / LargeRun : -1;
     const double growth = timed ? perLarge / perSmall : -1;
     std::printf("  per engine: %.1f us at %d, %.1f us at %d, ratio %.2f (linear, target %.2f or less: %s); "
                 "ab per request %.1f us and %.1f us\n",
                 perSmall * 1e6, SmallRun, perLarge * 1e6, LargeRun, growth, LinearTarget,
-                verdict(growth > 0 && growth <= LinearTarget), abSmall.seconds / SmallRun * 1e6,
-                abLarge.seconds / LargeRun * 1e6);
+                verdict(growth > 0 && growth <= LinearTarget), small.peer / SmallRun * 1e6,
+                large.peer / LargeRun * 1e6);
 
-    const bool targets = small.seconds <= TimeTarget * abSmall.seconds &&
-                         large.seconds <= TimeTarget * abLarge.seconds && growth <= LinearTarget &&
-                         small.rssAfterKb - small.rssBeforeKb <= MemoryTargetKb &&
-                         large.rssAfterKb - large.rssBeforeKb <= MemoryTargetKb && small.fdsAfter <= small.fdsBefore &&
-                         large.fdsAfter <= large.fdsBefore;
+    const bool targets = timed && small.ours <= TimeTarget * small.peer && large.ours <= TimeTarget * large.peer &&
+                         growth <= LinearTarget && resources;
     return good && targets ? 0 : 1;
 }

@@ -41,10 +41,41 @@ void LiveSubmitter::resetCounters()
     emit countsChanged(m_ok, m_failed, m_timedOut);
 }
 
+void LiveSubmitter::setLocale(const QLocale& locale)
+{
+    m_locale = locale;
+    m_dateCache = {};
+}
+
 QString LiveSubmitter::dateText(const QDateTime& when) const
 {
-    return m_locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           m_locale.toString(when.time(), QLocale::LongFormat);
+    // Dozens of requests end within one second and all show the same text:
+    // format it once per second. Local time only, where the second, the date
+    // and the daylight-saving state decide the text, and only while the
+    // format shows no fractions of a second.
+    const bool cacheable = when.timeSpec() == Qt::LocalTime && when.isValid();
+    if (cacheable) {
+        if (m_dateCache.formatChecked == false) {
+            m_dateCache.formatChecked = true;
+            m_dateCache.wholeSeconds = !m_locale.timeFormat(QLocale::LongFormat).contains(QLatin1Char('z'));
+        }
+        const QTime t = when.time();
+        const QTime second(t.hour(), t.minute(), t.second());
+        const bool summer = when.isDaylightTime();
+        if (m_dateCache.wholeSeconds && m_dateCache.valid && m_dateCache.date == when.date() &&
+            m_dateCache.second == second && m_dateCache.daylight == summer)
+            return m_dateCache.text;
+        m_dateCache.date = when.date();
+        m_dateCache.second = second;
+        m_dateCache.daylight = summer;
+    }
+    const QString text = m_locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                         m_locale.toString(when.time(), QLocale::LongFormat);
+    if (cacheable) {
+        m_dateCache.text = text;
+        m_dateCache.valid = true;
+    }
+    return text;
 }
 
 LiveSubmitter::InFlight* LiveSubmitter::entryOf(THttpCli* client)
@@ -70,7 +101,8 @@ void LiveSubmitter::StartEngineRequest(const QString& address, const QString& qu
     auto* client = new THttpCli(this);
     m_inFlight.append({client, row, m_timeoutTick, {}});
     connect(client, &THttpCli::OnHeaderEnd, this, &LiveSubmitter::HttpCli1HeaderEnd);
-    connect(client, &THttpCli::OnRequestDone, this, [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
+    connect(client, &THttpCli::OnRequestDone, this,
+            [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
 
     client->setTag(row);
     if (m_proxy.enabled) {

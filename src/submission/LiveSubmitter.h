@@ -51,10 +51,9 @@ public:
     void setProxy(const Proxy& proxy) { m_proxy = proxy; }
     // The clock and locale the "Date" cells are written with.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    void setLocale(const QLocale& locale) { m_locale = locale; }
+    void setLocale(const QLocale& locale);
 
-    void StartEngineRequest(const QString& address, const QString& query, int row, bool post,
-                            const QString& referrer);
+    void StartEngineRequest(const QString& address, const QString& query, int row, bool post, const QString& referrer);
     void StopAllRequests();
 
     QTimer* timer5() const { return m_timer5; }
@@ -98,6 +97,18 @@ private:
     std::function<int()> m_timeout;
     std::function<QDateTime()> m_clock;
     QLocale m_locale = QLocale::system();
+    // The last "Date" text and the local second it was made for.
+    struct DateCache
+    {
+        bool formatChecked = false;
+        bool wholeSeconds = false;
+        bool valid = false;
+        QDate date;
+        QTime second;
+        bool daylight = false;
+        QString text;
+    };
+    mutable DateCache m_dateCache;
     Proxy m_proxy;
     int m_ok = 0;
     int m_failed = 0;
