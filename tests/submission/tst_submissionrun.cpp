@@ -582,6 +582,24 @@ void TestSubmissionRun::dateTextPerSecond()
     const QLocale other(QLocale::French, QLocale::France);
     live.setLocale(other);
     QCOMPARE(live.dateText(start), expected(other, start));
+
+    // The system clock's text, asked twice and after a change of locale, is
+    // the text of the present second (taken again when a second ends between).
+    live.setLocale(locale);
+    const auto nowMatches = [&](const QLocale& l) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const qint64 before = QDateTime::currentMSecsSinceEpoch();
+            const QString first = live.nowText();
+            const QString second = live.nowText();
+            const qint64 after = QDateTime::currentMSecsSinceEpoch();
+            if (before / 1000 == after / 1000)
+                return first == second && first == expected(l, QDateTime::fromMSecsSinceEpoch(before));
+        }
+        return false;
+    };
+    QVERIFY(nowMatches(locale));
+    live.setLocale(other);
+    QVERIFY(nowMatches(other));
 }
 
 QTEST_MAIN(TestSubmissionRun)
