@@ -24,8 +24,6 @@ namespace {
 
 const int kSubmitButtonMode = 4;
 const int kProjectListMode = 6;
-// How often the long loops let window events run.
-const int kEventIntervalMs = 15;
 
 } // namespace
 
@@ -120,7 +118,7 @@ void SubmissionRun::startProject()
         int position = 0;
         int shown = -1;
         QString shownName;
-        EventPacer pacer(kEventIntervalMs, [&] {
+        EventPacer pacer(m_eventIntervalMs, [&] {
             progress.setPosition(position);
             if (shown >= 0)
                 progress.showItem(shownName, shown);
@@ -265,7 +263,7 @@ void SubmissionRun::requestFinished()
 void SubmissionRun::ResetEngineResults()
 {
     EngineModel* model = m_engines->model();
-    EventPacer pacer(kEventIntervalMs);
+    EventPacer pacer(m_eventIntervalMs);
     for (int row = 0; row < model->count(); ++row) {
         model->clearResult(row);
         pacer.tick();
