@@ -10,8 +10,7 @@
 #include <exception>
 
 LiveSubmitter::LiveSubmitter(EngineModel* engines, QObject* parent)
-    : QObject(parent), m_engines(engines), m_timer5(new QTimer(this)),
-      m_clock([] { return QDateTime::currentDateTime(); })
+    : QObject(parent), m_engines(engines), m_timer5(new QTimer(this))
 {
     m_timer5->setObjectName(QStringLiteral("Timer5"));
     m_timer5->setInterval(1000);
@@ -41,10 +40,56 @@ void LiveSubmitter::resetCounters()
     emit countsChanged(m_ok, m_failed, m_timedOut);
 }
 
+void LiveSubmitter::setLocale(const QLocale& locale)
+{
+    m_locale = locale;
+    m_dateCache = {};
+    m_nowSecond = -1;
+}
+
+QString LiveSubmitter::nowText() const
+{
+    // Reading the clock is cheap, turning it into local time is not (the
+    // time zone file is looked at each time): that is done once per second.
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
+    if (second == m_nowSecond && m_nowSecond >= 0)
+        return m_nowText;
+    m_nowText = dateText(QDateTime::fromMSecsSinceEpoch(msecs));
+    // Only while the text names whole seconds (checked by dateText above).
+    m_nowSecond = m_dateCache.wholeSeconds ? second : -1;
+    return m_nowText;
+}
+
 QString LiveSubmitter::dateText(const QDateTime& when) const
 {
-    return m_locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           m_locale.toString(when.time(), QLocale::LongFormat);
+    // Dozens of requests end within one second and all show the same text:
+    // format it once per second. Local time only, where the second, the date
+    // and the daylight-saving state decide the text, and only while the
+    // format shows no fractions of a second.
+    const bool cacheable = when.timeSpec() == Qt::LocalTime && when.isValid();
+    if (cacheable) {
+        if (m_dateCache.formatChecked == false) {
+            m_dateCache.formatChecked = true;
+            m_dateCache.wholeSeconds = !m_locale.timeFormat(QLocale::LongFormat).contains(QLatin1Char('z'));
+        }
+        const QTime t = when.time();
+        const QTime second(t.hour(), t.minute(), t.second());
+        const bool summer = when.isDaylightTime();
+        if (m_dateCache.wholeSeconds && m_dateCache.valid && m_dateCache.date == when.date() &&
+            m_dateCache.second == second && m_dateCache.daylight == summer)
+            return m_dateCache.text;
+        m_dateCache.date = when.date();
+        m_dateCache.second = second;
+        m_dateCache.daylight = summer;
+    }
+    const QString text = m_locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                         m_locale.toString(when.time(), QLocale::LongFormat);
+    if (cacheable) {
+        m_dateCache.text = text;
+        m_dateCache.valid = true;
+    }
+    return text;
 }
 
 LiveSubmitter::InFlight* LiveSubmitter::entryOf(THttpCli* client)
@@ -70,7 +115,8 @@ void LiveSubmitter::StartEngineRequest(const QString& address, const QString& qu
     auto* client = new THttpCli(this);
     m_inFlight.append({client, row, m_timeoutTick, {}});
     connect(client, &THttpCli::OnHeaderEnd, this, &LiveSubmitter::HttpCli1HeaderEnd);
-    connect(client, &THttpCli::OnRequestDone, this, [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
+    connect(client, &THttpCli::OnRequestDone, this,
+            [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
 
     client->setTag(row);
     if (m_proxy.enabled) {
@@ -147,7 +193,7 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
             m_failed += amount;
             break;
         }
-        m_engines->setDate(row, dateText(m_clock()));
+        m_engines->setDate(row, m_clock ? dateText(m_clock()) : nowText());
         emit countsChanged(m_ok, m_failed, m_timedOut);
     }
 

@@ -49,12 +49,12 @@ public:
     // The run's time-out in seconds, read afresh on every tick.
     void setTimeoutSource(std::function<int()> timeout) { m_timeout = std::move(timeout); }
     void setProxy(const Proxy& proxy) { m_proxy = proxy; }
-    // The clock and locale the "Date" cells are written with.
+    // The clock and locale the "Date" cells are written with; without a
+    // clock set, the system's.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    void setLocale(const QLocale& locale) { m_locale = locale; }
+    void setLocale(const QLocale& locale);
 
-    void StartEngineRequest(const QString& address, const QString& query, int row, bool post,
-                            const QString& referrer);
+    void StartEngineRequest(const QString& address, const QString& query, int row, bool post, const QString& referrer);
     void StopAllRequests();
 
     QTimer* timer5() const { return m_timer5; }
@@ -68,6 +68,8 @@ public:
     void resetCounters();
 
     QString dateText(const QDateTime& when) const;
+    // The "Date" text of the system clock's present moment.
+    QString nowText() const;
 
 signals:
     // A request has ended and its row, counter and date are written.
@@ -98,6 +100,21 @@ private:
     std::function<int()> m_timeout;
     std::function<QDateTime()> m_clock;
     QLocale m_locale = QLocale::system();
+    // The last "Date" text and the local second it was made for.
+    struct DateCache
+    {
+        bool formatChecked = false;
+        bool wholeSeconds = false;
+        bool valid = false;
+        QDate date;
+        QTime second;
+        bool daylight = false;
+        QString text;
+    };
+    mutable DateCache m_dateCache;
+    // The system clock's last second (seconds since the epoch) and its text.
+    mutable qint64 m_nowSecond = -1;
+    mutable QString m_nowText;
     Proxy m_proxy;
     int m_ok = 0;
     int m_failed = 0;

@@ -112,15 +112,27 @@ void SubmissionRun::startProject()
         EngineModel* model = m_engines->model();
         const int rows = model->count();
         progress.setMaximum(rows);
-        EventPacer pacer;
+        // The window shows the row reached and the last entry taken each time
+        // events run: it is painted only then, and sizing its labels and
+        // moving its gauge for every row cost more than building the queue.
+        int position = 0;
+        int shown = -1;
+        QString shownName;
+        EventPacer pacer(m_eventIntervalMs, [&] {
+            progress.setPosition(position);
+            if (shown >= 0)
+                progress.showItem(shownName, shown);
+        });
         for (int i = 0; i < rows && i < model->count(); ++i) {
-            progress.setPosition(i);
+            position = i;
             if (!model->isChecked(i))
                 continue;
             m_queue.append({model->engineName(i), i});
-            progress.showItem(model->engineName(i), i);
+            shownName = m_queue.last().engine;
+            shown = i;
             pacer.tick();
         }
+        progress.setPosition(position);
     }
     m_building = false;
 
@@ -251,7 +263,7 @@ void SubmissionRun::requestFinished()
 void SubmissionRun::ResetEngineResults()
 {
     EngineModel* model = m_engines->model();
-    EventPacer pacer;
+    EventPacer pacer(m_eventIntervalMs);
     for (int row = 0; row < model->count(); ++row) {
         model->clearResult(row);
         pacer.tick();

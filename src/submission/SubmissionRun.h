@@ -39,6 +39,9 @@ public:
     // Ports and Timeout as the program holds them now; read afresh each time.
     void setRunSettings(std::function<int()> ports, std::function<int()> timeout);
     void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
+    // How often the long loops (building the list, clearing the results) let
+    // window events run, in milliseconds; 0 runs them after every item.
+    void setEventInterval(int ms) { m_eventIntervalMs = ms; }
 
     Mode mode() const { return m_mode; }
     // A run is active or still stopping: engines are not to be deleted or reloaded.
@@ -88,4 +91,5 @@ private:
     QStringList m_runProjects;
     RunProject m_runProject;
     int m_inFlightCount = 0;
+    int m_eventIntervalMs = 15;
 };

@@ -9,11 +9,15 @@
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
+#include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -77,9 +81,8 @@ public:
         run.setProgramDir(dir.path());
         run.setRunSettings([this] { return ports; }, [this] { return timeout; });
         page.setRunBusyQuery([this] { return run.busy(); });
-        QObject::connect(page.model(), &QAbstractItemModel::dataChanged, &run, [this] {
-            maxInFlight = qMax(maxInFlight, run.inFlightCount());
-        });
+        QObject::connect(page.model(), &QAbstractItemModel::dataChanged, &run,
+                         [this] { maxInFlight = qMax(maxInFlight, run.inFlightCount()); });
     }
 
     int rowOf(const QString& name) const
@@ -162,6 +165,9 @@ private slots:
     void noProjects();
     void noProjectChecked();
     void deleteRefusedDuringRun();
+    void progressWhileBuildingShowsATakenEntry();
+    void dateTextPerSecond_data();
+    void dateTextPerSecond();
 };
 
 void TestSubmissionRun::classify_data()
@@ -493,7 +499,7 @@ void TestSubmissionRun::deleteRefusedDuringRun()
     f.run.Button6Click();
     QVERIFY(f.run.busy());
     f.page.AdvListView2->selectionModel()->select(f.page.model()->index(0, 0),
-                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     f.page.DeleteEngine1Click();
     QCOMPARE(f.page.model()->count(), 3);
     QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Warning);
@@ -502,6 +508,100 @@ void TestSubmissionRun::deleteRefusedDuringRun()
     QVERIFY(!f.page.LoadEngineDatabase());
     f.run.Button7Click();
     QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
+}
+
+void TestSubmissionRun::progressWhileBuildingShowsATakenEntry()
+{
+    // Events are let run after every entry taken; every other row checked.
+    const int rows = 10;
+    RunFixture f(okEngines(rows));
+    f.run.setEventInterval(0);
+    for (int row = 0; row < rows; row += 2)
+        f.page.model()->setChecked(row, false);
+    f.projectList.setChecked(0, false); // the run ends after the build, at its message
+
+    struct Sample
+    {
+        QString name;
+        QString count;
+        int gauge = 0;
+        int maximum = 0;
+    };
+    QList<Sample> samples;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* p = qobject_cast<ProgressWindow*>(w); p && !p->CountValue->text().isEmpty())
+                samples.append(
+                    {p->EngineName->text(), p->CountValue->text(), p->Gauge1->value(), p->Gauge1->maximum()});
+        }
+    });
+    probe.start(0);
+    f.run.Button6Click();
+    probe.stop();
+
+    QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("No Project Selected"));
+    QCOMPARE(f.run.submitQueue().size(), rows / 2);
+    // One look for each entry taken, the last at the last checked row.
+    QCOMPARE(samples.size(), rows / 2);
+    QCOMPARE(samples.last().count, QString::number(rows - 1));
+    for (const Sample& s : samples) {
+        bool isNumber = false;
+        const int row = s.count.toInt(&isNumber);
+        QVERIFY(isNumber);
+        // The name shown is the entry taken at the row shown, a checked one.
+        QVERIFY2(row % 2 == 1, qPrintable(s.count));
+        QCOMPARE(s.name, f.page.model()->engineName(row));
+        QCOMPARE(s.maximum, rows);
+        QVERIFY(s.gauge >= row && s.gauge < rows);
+    }
+}
+
+void TestSubmissionRun::dateTextPerSecond_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("C") << QLocale::c();
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany);
+}
+
+void TestSubmissionRun::dateTextPerSecond()
+{
+    QFETCH(QLocale, locale);
+    EngineModel model;
+    LiveSubmitter live(&model);
+    const auto expected = [](const QLocale& l, const QDateTime& when) {
+        return l.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+               l.toString(when.time(), QLocale::LongFormat);
+    };
+    live.setLocale(locale);
+    const QDateTime start(QDate(2026, 3, 14), QTime(9, 26, 53, 100));
+    // Within one second, across seconds, minutes, a day and back again.
+    for (const QDateTime& when : {start, start.addMSecs(850), start.addMSecs(900), start.addSecs(7), start.addSecs(60),
+                                  start.addDays(1), start, start.toUTC(), start.toOffsetFromUtc(3600)})
+        QCOMPARE(live.dateText(when), expected(locale, when));
+    // Another locale within the same second shows at once.
+    const QLocale other(QLocale::French, QLocale::France);
+    live.setLocale(other);
+    QCOMPARE(live.dateText(start), expected(other, start));
+
+    // The system clock's text, asked twice and after a change of locale, is
+    // the text of the present second (taken again when a second ends between).
+    live.setLocale(locale);
+    const auto nowMatches = [&](const QLocale& l) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const qint64 before = QDateTime::currentMSecsSinceEpoch();
+            const QString first = live.nowText();
+            const QString second = live.nowText();
+            const qint64 after = QDateTime::currentMSecsSinceEpoch();
+            if (before / 1000 == after / 1000)
+                return first == second && first == expected(l, QDateTime::fromMSecsSinceEpoch(before));
+        }
+        return false;
+    };
+    QVERIFY(nowMatches(locale));
+    live.setLocale(other);
+    QVERIFY(nowMatches(other));
 }
 
 QTEST_MAIN(TestSubmissionRun)

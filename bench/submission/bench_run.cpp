@@ -1,0 +1,388 @@
+// The whole submission run, end to end, in the main window (offscreen): a
+// data.ist of 5,000 engines (then 20,000) all pointing at one small nginx
+// page, one checked Project, Ports 50, GenReport off. Timed from the click on
+// "Submit" to the "Your Submission is Complete" message, against
+// `ab -n <engines> -c 50` on the same URL in the same run. Every row must end
+// "OK"; resident memory and open file descriptors are taken before the click
+// and after the run, once the released clients are gone.
+#include "app/TSubmitMain.h"
+#include "projects/ProjectListModel.h"
+#include "projects/ProjectStore.h"
+#include "submission/AutoSubmitEnginesPage.h"
+#include "submission/EngineModel.h"
+#include "submission/SubmissionRun.h"
+#include "support/NginxPeer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempProgramDir.h"
+#include "ui/TCLEDLabel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int Ports = 50;
+constexpr int SmallRun = 5000;
+constexpr int LargeRun = 20000;
+constexpr int Rounds = 3;
+constexpr qint64 TimeLimitMs = 300000;
+constexpr double TimeTarget = 2.0; // our run against ab
+constexpr long MemoryTargetKb = 30 * 1024;
+constexpr double LinearTarget = 1.25; // per-engine time, 20,000 against 5,000
+const QString ProjectName = QStringLiteral("benchsite");
+
+int openFds()
+{
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+}
+
+long residentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// User and system time this process has used, in seconds.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Lets the released clients go (deleteLater) and the window settle.
+void settle()
+{
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+// Records the moment each message box is asked for, so the completion is
+// timed where it happens, not where the polling loop notices it.
+class TimedDialogs : public ScriptedDialogs
+{
+public:
+    explicit TimedDialogs(const QElapsedTimer& clock) : m_clock(clock) {}
+    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon, int buttons) override
+    {
+        m_atNs.append(m_clock.isValid() ? m_clock.nsecsElapsed() : 0);
+        return ScriptedDialogs::message(parent, caption, text, icon, buttons);
+    }
+    qint64 atNs(int message) const { return m_atNs.value(message, -1); }
+
+private:
+    const QElapsedTimer& m_clock;
+    QList<qint64> m_atNs;
+};
+
+QByteArray engineLines(int count, const QString& url)
+{
+    // Fields 4 to 38 by position: a few parameters, category scheme 1, GET.
+    QList<QByteArray> fields(35);
+    fields[4 - 4] = "title";
+    fields[5 - 4] = "url";
+    fields[6 - 4] = "email";
+    fields[7 - 4] = "desc";
+    fields[9 - 4] = "1";
+    fields[10 - 4] = "name";
+    fields[21 - 4] = "GET";
+    fields[22 - 4] = "keywords";
+    fields[38 - 4] = "country";
+    QByteArray rest;
+    for (const QByteArray& field : fields)
+        rest += field + '|';
+    QByteArray out;
+    const QByteArray submit = url.toUtf8();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(i).rightJustified(5, '0');
+        out += "Bench Engine " + n + "=ENGINE|http://site" + n + ".example/|" + submit + '|' + rest + "\r\n";
+    }
+    return out;
+}
+
+QByteArray categoryMap()
+{
+    QByteArray out = "[Sub1]\r\n";
+    for (const char* category : {"Miscellaneous", "Automotive", "Business", "Computers", "Education", "Finance",
+                                 "Health", "Internet", "News", "Shopping", "Sports", "Travel"})
+        out += QByteArray(category) + "=&category=" + category + "\r\n";
+    return out;
+}
+
+struct Figures
+{
+    double seconds = -1;
+    double clickSeconds = -1; // until the click handler returned
+    double cpu = -1;          // this process's CPU time from the click to the message
+    int rows = 0;
+    int okRows = 0;
+    long long okCounter = -1;
+    long long failedCounter = -1;
+    long long timeoutCounter = -1;
+    QString firstOther; // the first row that did not end "OK"
+    QStringList unexpected;
+    long rssBeforeKb = 0;
+    long rssAfterKb = 0;
+    int fdsBefore = 0;
+    int fdsAfter = 0;
+    long rssBeforeWindowKb = 0;
+    long rssAfterWindowKb = 0;
+    int fdsBeforeWindow = 0;
+    int fdsAfterWindow = 0;
+};
+
+Figures ourRun(int engines, const QString& url)
+{
+    Figures f;
+    settle();
+    f.rssBeforeWindowKb = residentKb();
+    f.fdsBeforeWindow = openFds();
+    {
+        TempProgramDir dir;
+        QElapsedTimer clock;
+        TimedDialogs dialogs(clock);
+        dir.write(QStringLiteral("dfd.ini"), "[tss]\r\napp=Vantor Pro\r\nversion=4.0\r\nhome=http://home.example\r\n"
+                                             "[Reports]\r\nGenReport=0\r\n"
+                                             "[SubOptions]\r\nPorts=" +
+                                                 QByteArray::number(Ports) + "\r\nTimeout=40\r\n");
+        dir.write(QStringLiteral("data/data.ist"), engineLines(engines, url));
+        dir.write(QStringLiteral("data/catagory.ist"), categoryMap());
+        dir.write(QStringLiteral("data/session/session.zro"),
+                  "[Session]\r\nCount=0\r\n[List]\r\n0=" + ProjectName.toUtf8() + "\r\n");
+        dir.write(QStringLiteral("data/session/") + ProjectName + QStringLiteral(".zro"),
+                  "[" + ProjectName.toUtf8() +
+                      "]\r\nurl=http://www.bench.example/\r\ntitle=Fast & Cheap Widgets\r\n"
+                      "email=owner@bench.example\r\ndescription=Widgets of every size & colour\r\n"
+                      "catagory=Business\r\nname=Pat\r\nkey1=widgets,gadgets\r\n");
+
+        {
+            TSubmitMain window;
+            window.resize(1000, 700);
+            window.show();
+            window.showPage(TSubmitMain::Page::Submit, TSubmitMain::InnerPage::AutoSubmitEngines);
+            settle();
+
+            EngineModel* model = window.EnginesPage->model();
+            f.rows = model->count();
+            for (int row = 0; row < model->count(); ++row)
+                model->setCheckedQuietly(row, true);
+            model->flushChecks();
+            ProjectListModel* projects = window.projectStore()->model();
+            const int project = projects->indexOfName(ProjectName);
+            if (project >= 0)
+                projects->setChecked(project, true);
+            settle();
+            dialogs.clear();
+
+            f.rssBeforeKb = residentKb();
+            f.fdsBefore = openFds();
+            const double cpuAtClick = cpuSeconds();
+            clock.start();
+            QTest::mouseClick(window.EnginesPage->Button6, Qt::LeftButton);
+            f.clickSeconds = clock.nsecsElapsed() / 1e9;
+            // The heartbeat bounds each wait, so the time limit holds even when nothing happens.
+            QTimer heartbeat;
+            heartbeat.start(50);
+            while (dialogs.messages().isEmpty() && clock.elapsed() < TimeLimitMs)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            heartbeat.stop();
+            f.cpu = cpuSeconds() - cpuAtClick;
+            const QList<ScriptedDialogs::Call> messages = dialogs.messages();
+            for (int i = 0; i < messages.size(); ++i) {
+                if (messages.at(i).caption == QLatin1String("Submission Complete") &&
+                    messages.at(i).text == QLatin1String("Your Submission is Complete") && f.seconds < 0)
+                    f.seconds = dialogs.atNs(i) / 1e9;
+                else
+                    f.unexpected << messages.at(i).caption + QStringLiteral(": ") + messages.at(i).text;
+            }
+
+            for (int row = 0; row < model->count(); ++row) {
+                const EngineRow& r = model->row(row);
+                if (r.result == QLatin1String("OK") && r.image == RowImage::Ok && !r.date.isEmpty())
+                    ++f.okRows;
+                else if (f.firstOther.isEmpty())
+                    f.firstOther = r.name + QStringLiteral(": \"") + r.result + QLatin1Char('"');
+            }
+            f.okCounter = window.EnginesPage->CLEDLabel2->value();
+            f.failedCounter = window.EnginesPage->CLEDLabel3->value();
+            f.timeoutCounter = window.EnginesPage->CLEDLabel4->value();
+
+            settle();
+            f.rssAfterKb = residentKb();
+            f.fdsAfter = openFds();
+        }
+        settle();
+    }
+    settle();
+    f.rssAfterWindowKb = residentKb();
+    f.fdsAfterWindow = openFds();
+    return f;
+}
+
+struct AbFigures
+{
+    double seconds = -1;
+    int complete = 0;
+    int failed = -1;
+};
+
+AbFigures apacheBench(const QString& ab, const QString& url, int requests)
+{
+    AbFigures run;
+    QProcess p;
+    p.start(ab, {QStringLiteral("-q"), QStringLiteral("-n"), QString::number(requests), QStringLiteral("-c"),
+                 QString::number(Ports), url});
+    if (!p.waitForFinished(static_cast<int>(TimeLimitMs))) {
+        p.kill();
+        p.waitForFinished();
+        return run;
+    }
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const auto time = QRegularExpression(QStringLiteral("Time taken for tests:\\s+([0-9.]+)")).match(out);
+    const auto complete = QRegularExpression(QStringLiteral("Complete requests:\\s+(\\d+)")).match(out);
+    const auto failed = QRegularExpression(QStringLiteral("Failed requests:\\s+(\\d+)")).match(out);
+    if (time.hasMatch())
+        run.seconds = time.captured(1).toDouble();
+    run.complete = complete.hasMatch() ? complete.captured(1).toInt() : 0;
+    run.failed = failed.hasMatch() ? failed.captured(1).toInt() : -1;
+    return run;
+}
+
+const char* verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
+
+// Prints one size's figures; true when every row ended "OK" and the counters agree.
+bool report(int engines, const Figures& f, const AbFigures& peer)
+{
+    const double ratio = f.seconds > 0 && peer.seconds > 0 ? f.seconds / peer.seconds : -1;
+    std::printf(
+        "  %d engines: run %.3f s (CPU %.3f s, click handler %.3f s), ab -n %d -c %d %.3f s (%d complete, %d failed), "
+        "ratio %.2f (target %.1f or less: %s)\n",
+        engines, f.seconds, f.cpu, f.clickSeconds, engines, Ports, peer.seconds, peer.complete, peer.failed, ratio,
+        TimeTarget, verdict(ratio > 0 && ratio <= TimeTarget));
+    std::printf("    rows %d, \"OK\" rows %d; counters OK %lld, Failed %lld, Time out %lld\n", f.rows, f.okRows,
+                f.okCounter, f.failedCounter, f.timeoutCounter);
+    if (!f.firstOther.isEmpty())
+        std::printf("    first row not OK: %s\n", qPrintable(f.firstOther));
+    for (const QString& text : f.unexpected)
+        std::printf("    unexpected message: %s\n", qPrintable(text));
+    const long grewKb = f.rssAfterKb - f.rssBeforeKb;
+    std::printf("    resident memory around the run: %ld kB before the click, %ld kB after, %+ld kB "
+                "(target within %ld kB: %s)\n",
+                f.rssBeforeKb, f.rssAfterKb, grewKb, MemoryTargetKb, verdict(grewKb <= MemoryTargetKb));
+    std::printf("    open file descriptors around the run: %d before, %d after (%s)\n", f.fdsBefore, f.fdsAfter,
+                f.fdsAfter <= f.fdsBefore ? "back" : "LEAKED");
+    std::printf("    around the window's whole life: %ld kB before, %ld kB after (%+ld kB); fds %d before, %d after\n",
+                f.rssBeforeWindowKb, f.rssAfterWindowKb, f.rssAfterWindowKb - f.rssBeforeWindowKb, f.fdsBeforeWindow,
+                f.fdsAfterWindow);
+    return f.seconds > 0 && f.rows == engines && f.okRows == engines && f.okCounter == engines &&
+           f.failedCounter == 0 && f.timeoutCounter == 0 && f.unexpected.isEmpty() && peer.seconds > 0 &&
+           peer.failed == 0 && peer.complete == engines;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString ab = QStandardPaths::findExecutable(QStringLiteral("ab"));
+    NginxPeer nginx;
+    if (nginx.program().isEmpty() || ab.isEmpty()) {
+        std::printf("bench_run: skipped, nginx or ab is not installed (scripts/setup installs both)\n");
+        return 0;
+    }
+    QByteArray page = "<html><head><title>Thank you</title></head><body>";
+    while (page.size() < 1000)
+        page += "submission received ";
+    page += "</body></html>\n";
+    nginx.addFile(QStringLiteral("/submit.html"), page);
+    if (!nginx.start()) {
+        std::printf("bench_run: nginx did not start: %s\n", qPrintable(nginx.errorString()));
+        return 1;
+    }
+    const QString url = nginx.url(QStringLiteral("/submit.html"));
+    std::printf("bench_run: engines of type ENGINE, GET %s (%lld bytes), Ports %d, Timeout 40, GenReport off\n",
+                qPrintable(url), static_cast<long long>(page.size()), Ports);
+
+    // `bench_run N`: one run of N engines and nothing else, for a profiler.
+    if (argc > 1) {
+        const int engines = qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), LargeRun);
+        const Figures only = ourRun(engines, url);
+        report(engines, only, AbFigures{});
+        return only.seconds > 0 && only.okRows == engines ? 0 : 1;
+    }
+
+    // Warm up both sides (libraries, fonts, nginx) before the figures.
+    apacheBench(ab, url, 500);
+    ourRun(500, url);
+
+    // The machine is shared: each size is run Rounds times, ab and ours in
+    // turn, and the best time of each side is compared. Every round must
+    // end with every row "OK" and its memory and descriptors back.
+    bool good = true;
+    bool resources = true;
+    struct Best
+    {
+        double ours = -1;
+        double peer = -1;
+    };
+    const auto measure = [&](int engines) {
+        Best best;
+        for (int round = 1; round <= Rounds; ++round) {
+            const AbFigures peer = apacheBench(ab, url, engines);
+            const Figures mine = ourRun(engines, url);
+            std::printf("  round %d of %d\n", round, Rounds);
+            good = report(engines, mine, peer) && good;
+            resources =
+                resources && mine.rssAfterKb - mine.rssBeforeKb <= MemoryTargetKb && mine.fdsAfter <= mine.fdsBefore;
+            if (mine.seconds > 0 && (best.ours < 0 || mine.seconds < best.ours))
+                best.ours = mine.seconds;
+            if (peer.seconds > 0 && (best.peer < 0 || peer.seconds < best.peer))
+                best.peer = peer.seconds;
+        }
+        const double ratio = best.ours > 0 && best.peer > 0 ? best.ours / best.peer : -1;
+        std::printf("  %d engines, best of %d: run %.3f s, ab -n %d -c %d %.3f s, ratio %.2f (target %.1f or less: "
+                    "%s)\n",
+                    engines, Rounds, best.ours, engines, Ports, best.peer, ratio, TimeTarget,
+                    verdict(ratio > 0 && ratio <= TimeTarget));
+        return best;
+    };
+    const Best small = measure(SmallRun);
+    const Best large = measure(LargeRun);
+
+    const bool timed = small.ours > 0 && large.ours > 0;
+    const double perSmall = timed ? small.ours / SmallRun : -1;
+    const double perLarge = timed ? large.ours / LargeRun : -1;
+    const double growth = timed ? perLarge / perSmall : -1;
+    std::printf("  per engine: %.1f us at %d, %.1f us at %d, ratio %.2f (linear, target %.2f or less: %s); "
+                "ab per request %.1f us and %.1f us\n",
+                perSmall * 1e6, SmallRun, perLarge * 1e6, LargeRun, growth, LinearTarget,
+                verdict(growth > 0 && growth <= LinearTarget), small.peer / SmallRun * 1e6,
+                large.peer / LargeRun * 1e6);
+
+    const bool targets = timed && small.ours <= TimeTarget * small.peer && large.ours <= TimeTarget * large.peer &&
+                         growth <= LinearTarget && resources;
+    return good && targets ? 0 : 1;
+}
