@@ -246,8 +246,8 @@ private:
     QString m_connectHost;
     QString m_port;
     QString m_proxyConnectPort;
-    bool m_tls = false;      // the current address is "https"
-    QString m_tunnelHost;    // through a proxy over TLS: the target the tunnel leads to
+    bool m_tls = false;   // the current address is "https"
+    QString m_tunnelHost; // through a proxy over TLS: the target the tunnel leads to
     QString m_tunnelPort;
     QString m_hostHeader;
     QString m_target;

@@ -11,6 +11,8 @@ QString NginxPeer::program() const
 
 QString NginxPeer::url(const QString& path) const
 {
+    if (!m_certificate.isEmpty())
+        return QStringLiteral("https://localhost:%1%2").arg(port()).arg(path);
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
 }
 
@@ -24,6 +26,13 @@ QStringList NginxPeer::arguments() const
 QString NginxPeer::logFile() const
 {
     return dir() + QStringLiteral("/error.log");
+}
+
+QString NginxPeer::tlsLines() const
+{
+    if (m_certificate.isEmpty())
+        return {};
+    return QStringLiteral("        ssl_certificate %1;\n        ssl_certificate_key %2;\n").arg(m_certificate, m_key);
 }
 
 bool NginxPeer::writeConfig()
@@ -47,13 +56,16 @@ http {
     default_type application/octet-stream;
     types { text/html html htm; }
     server {
-        listen 127.0.0.1:%2;
+        listen 127.0.0.1:%2%3;
         root %1/www;
         location = /moved { return 301 /index.html; }
-    }
+        location = /echo { return 200 "echo\n"; }
+%4    }
 }
 )")
                              .arg(d)
-                             .arg(port());
+                             .arg(port())
+                             .arg(m_certificate.isEmpty() ? QString() : QStringLiteral(" ssl"))
+                             .arg(tlsLines() + m_extra);
     return writeFile(QStringLiteral("nginx.conf"), conf.toUtf8());
 }
