@@ -50,6 +50,14 @@ QList<QSslCertificate>& extraCas()
     return certificates;
 }
 
+// The TLS settings of every connection. Made once: reading the system's store costs far more than a
+// handshake. Without extra authorities Qt's own default finds the system's certificates as it needs them.
+QSslConfiguration& tlsConfiguration()
+{
+    static QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    return config;
+}
+
 QString defaultPort(bool tls)
 {
     return tls ? QStringLiteral("443") : QStringLiteral("80");
@@ -68,6 +76,11 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
 void THttpCli::setExtraCaCertificates(const QList<QSslCertificate>& certificates)
 {
     extraCas() = certificates;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    if (!certificates.isEmpty())
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + certificates);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tlsConfiguration() = config;
 }
 
 QList<QSslCertificate> THttpCli::extraCaCertificates()
@@ -401,10 +414,8 @@ void THttpCli::startTls()
     if (!tls)
         return;
     m_setup = Setup::Handshake;
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration& config = tlsConfiguration();
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (!extraCas().isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extraCas());
     tls->setSslConfiguration(config);
     // The name of the address: sent for SNI and matched against the certificate.
     tls->setPeerVerifyName(m_proxy.isEmpty() ? m_connectHost : m_tunnelHost);

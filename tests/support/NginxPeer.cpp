@@ -32,11 +32,20 @@ QString NginxPeer::tlsLines() const
 {
     if (m_certificate.isEmpty())
         return {};
-    return QStringLiteral("        ssl_certificate %1;\n        ssl_certificate_key %2;\n").arg(m_certificate, m_key);
+    QString lines =
+        QStringLiteral("        ssl_certificate %1;\n        ssl_certificate_key %2;\n").arg(m_certificate, m_key);
+    if (m_alsoPlain)
+        lines += QStringLiteral("        listen 127.0.0.1:%1;\n").arg(m_plainPort);
+    return lines;
 }
 
 bool NginxPeer::writeConfig()
 {
+    if (m_alsoPlain) {
+        m_plainPort = freePort();
+        if (m_plainPort == 0 || m_plainPort == port())
+            return false;
+    }
     const QString d = dir();
     QDir().mkpath(d + QStringLiteral("/tmp"));
     QDir().mkpath(d + QStringLiteral("/www"));

@@ -22,6 +22,13 @@ public:
         m_certificate = certificate;
         m_key = key;
     }
+    // Before start, with a certificate: the same server answers plain HTTP on a second port as well.
+    void setAlsoPlain(bool on) { m_alsoPlain = on; }
+    // The plain-HTTP address of that second port.
+    QString plainUrl(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_plainPort).arg(path);
+    }
     // Before start: `path` answers with a 301 to `target`.
     void addRedirect(const QString& path, const QString& target)
     {
@@ -39,4 +46,6 @@ private:
     QString m_certificate;
     QString m_key;
     QString m_extra;
+    bool m_alsoPlain = false;
+    quint16 m_plainPort = 0;
 };
