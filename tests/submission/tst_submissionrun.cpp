@@ -81,8 +81,9 @@ public:
         run.setProgramDir(dir.path());
         run.setRunSettings([this] { return ports; }, [this] { return timeout; });
         page.setRunBusyQuery([this] { return run.busy(); });
-        QObject::connect(page.model(), &QAbstractItemModel::dataChanged, &run,
-                         [this] { maxInFlight = qMax(maxInFlight, run.inFlightCount()); });
+        QObject::connect(page.model(), &QAbstractItemModel::dataChanged, &run, [this] {
+            maxInFlight = qMax(maxInFlight, run.inFlightCount());
+        });
     }
 
     int rowOf(const QString& name) const
@@ -558,7 +559,7 @@ void TestSubmissionRun::deleteRefusedDuringRun()
     f.run.Button6Click();
     QVERIFY(f.run.busy());
     f.page.AdvListView2->selectionModel()->select(f.page.model()->index(0, 0),
-                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     f.page.DeleteEngine1Click();
     QCOMPARE(f.page.model()->count(), 3);
     QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Warning);
