@@ -2,6 +2,7 @@
 
 #include "net/THttpCli.h"
 #include "support/NginxPeer.h"
+#include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
 #include "support/TinyproxyPeer.h"
 
@@ -27,6 +28,8 @@ std::unique_ptr<NginxPeer> tlsPeer(const TestCertificates::Pair& pair)
 
 } // namespace
 
+Q_DECLARE_METATYPE(ScriptedServer::Script)
+
 // The client over TLS against nginx serving HTTPS with certificates of a test
 // authority, and through tinyproxy's CONNECT tunnel.
 class TestHttpsTls : public QObject
@@ -49,6 +52,8 @@ private slots:
     void throughTunnel();
     void tunnelRefused_data();
     void tunnelRefused();
+    void hostileProxy_data();
+    void hostileProxy();
 
 private:
     TestCertificates m_certs;
@@ -358,6 +363,53 @@ void TestHttpsTls::tunnelRefused()
     QCOMPARE(log.done[0].error, tls ? 10053 : 0);
     QVERIFY(log.commands.isEmpty());
     QVERIFY(log.chunks.isEmpty());
+}
+
+void TestHttpsTls::hostileProxy_data()
+{
+    using Script = ScriptedServer::Script;
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("data before the handshake")
+        << Script().awaitRequest().send("HTTP/1.0 200 Connection established\r\n\r\nHTTP/1.0 200 OK\r\n\r\n").stall()
+        << "Proxy sent data before the TLS handshake";
+    QTest::newRow("endless answer") << Script()
+                                           .awaitRequest()
+                                           .send("HTTP/1.0 200 OK\r\n")
+                                           .sendRepeated("X-Filler: 0123456789012345678901234567890123456789\r\n",
+                                                         10000)
+                                    << "Proxy answer to CONNECT too long";
+    QTest::newRow("closed before answering")
+        << Script().awaitRequest().close() << "Proxy closed the connection before answering CONNECT";
+    QTest::newRow("status line only, then closed") << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n").close()
+                                                   << "Proxy closed the connection before answering CONNECT";
+    QTest::newRow("tunnel up, then closed in the handshake")
+        << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n\r\n").wait(200).close() << "TLS handshake failed: ";
+    QTest::newRow("answer without a status")
+        << Script().awaitRequest().send("garbage\r\n\r\n").stall() << "Proxy refused the tunnel";
+}
+
+void TestHttpsTls::hostileProxy()
+{
+    QFETCH(ScriptedServer::Script, script);
+    QFETCH(QString, text);
+    ScriptedServer proxy;
+    QVERIFY(proxy.isListening());
+    proxy.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setProxy(QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+    c.setURL(QStringLiteral("https://localhost/submit"));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), 404);
+    QVERIFY2(c.ResponseText().startsWith(text), qPrintable(c.ResponseText()));
+    QVERIFY(log.commands.isEmpty());
+    // The tunnel is asked for the address's host and the default port of https.
+    QVERIFY2(proxy.received(0).startsWith("CONNECT localhost:443 HTTP/1.0\r\nHost: localhost:443\r\n"),
+             proxy.received(0).left(200).constData());
+    QVERIFY(!proxy.received(0).contains("GET "));
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTls)
