@@ -10,6 +10,9 @@
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace {
@@ -41,6 +44,25 @@ QString targetDirectory(const QString& target)
     return target.left(cut + 1);
 }
 
+QList<QSslCertificate>& extraCas()
+{
+    static QList<QSslCertificate> certificates;
+    return certificates;
+}
+
+// The TLS settings of every connection. Made once: reading the system's store costs far more than a
+// handshake. Without extra authorities Qt's own default finds the system's certificates as it needs them.
+QSslConfiguration& tlsConfiguration()
+{
+    static QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    return config;
+}
+
+QString defaultPort(bool tls)
+{
+    return tls ? QStringLiteral("443") : QStringLiteral("80");
+}
+
 QString withoutFragment(const QString& address)
 {
     const int hash = address.indexOf(QLatin1Char('#'));
@@ -50,6 +72,21 @@ QString withoutFragment(const QString& address)
 } // namespace
 
 THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
+
+void THttpCli::setExtraCaCertificates(const QList<QSslCertificate>& certificates)
+{
+    extraCas() = certificates;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    if (!certificates.isEmpty())
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + certificates);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tlsConfiguration() = config;
+}
+
+QList<QSslCertificate> THttpCli::extraCaCertificates()
+{
+    return extraCas();
+}
 
 THttpCli::~THttpCli()
 {
@@ -136,14 +173,24 @@ void THttpCli::startRequest(int kind)
     if (!password.isEmpty())
         m_password = password;
     m_hostHeader = host;
+    m_tls = m_proto == QLatin1String("https");
+    m_tunnelHost.clear();
+    m_tunnelPort.clear();
     if (m_proxy.isEmpty()) {
         m_target = path;
         m_connectHost = host;
-        m_port = port.isEmpty() ? QStringLiteral("80") : port;
+        m_port = port.isEmpty() ? defaultPort(m_tls) : port;
         m_proxyConnectPort.clear();
     } else {
-        m_target = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host +
-                   (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        if (m_tls) {
+            // The proxy only carries the bytes: the request inside the tunnel names the path alone.
+            m_target = path;
+            m_tunnelHost = host;
+            m_tunnelPort = port.isEmpty() ? defaultPort(true) : port;
+        } else {
+            m_target = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host +
+                       (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        }
         QString pProto, pUser, pPassword, pPath;
         SplitHttpUrl(m_proxy, pProto, pUser, pPassword, m_connectHost, m_proxyConnectPort, pPath);
         if (m_proxyConnectPort.isEmpty())
@@ -240,18 +287,36 @@ void THttpCli::connectTo(const QHostAddress& address)
 void THttpCli::createSocket()
 {
     dropSocket();
-    // Plain TCP for "http"; an encrypted socket would be made here for another proto (and
-    // the spare kept per kind). A closed socket is reused: it saves work on every request.
-    QAbstractSocket* socket = m_spare;
-    m_spare = nullptr;
+    // Plain TCP for "http", a TLS socket (still unencrypted while it connects) for "https"; a
+    // closed socket of the same kind is reused: it saves work on every request.
+    QAbstractSocket*& spare = spareFor(m_tls);
+    QAbstractSocket* socket = spare;
+    spare = nullptr;
     if (!socket) {
-        socket = new QTcpSocket(this);
+        if (m_tls) {
+            auto* tls = new QSslSocket(this);
+            socket = tls;
+        } else {
+            socket = new QTcpSocket(this);
+        }
         // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
         socket->setProxy(QNetworkProxy::NoProxy);
     }
     m_socket = socket;
     m_connected = false;
     m_lastSocketError = 0;
+    m_setup = Setup::None;
+    m_tunnelAnswer.clear();
+    m_sslErrors.clear();
+    if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+        connect(tls, &QSslSocket::encrypted, this, &THttpCli::sessionStarted);
+        connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+            QStringList texts;
+            for (const QSslError& e : errors)
+                texts << e.errorString();
+            m_sslErrors = texts.join(QLatin1String("; "));
+        });
+    }
     connect(socket, &QAbstractSocket::connected, this, &THttpCli::socketConnected);
     connect(socket, &QAbstractSocket::readyRead, this, &THttpCli::receiveAvailable);
     connect(socket, &QAbstractSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
@@ -269,8 +334,10 @@ void THttpCli::dropSocket()
     // Detached before the abort, so neither its close nor anything late reaches a request.
     socket->disconnect(this);
     socket->abort();
-    if (!m_spare)
-        m_spare = socket;
+    m_setup = Setup::None;
+    QAbstractSocket*& spare = spareFor(qobject_cast<QSslSocket*>(socket) != nullptr);
+    if (!spare)
+        spare = socket;
     else
         socket->deleteLater(); // we may be inside one of its notifications
 }
@@ -285,7 +352,96 @@ void THttpCli::closeConnection()
 
 void THttpCli::socketConnected()
 {
+    if (!m_tls) {
+        sessionStarted();
+        return;
+    }
+    // The session begins only once TLS is up; until then a failure is a connection failure.
+    if (!m_proxy.isEmpty())
+        sendTunnelRequest();
+    else
+        startTls();
+}
+
+void THttpCli::sendTunnelRequest()
+{
+    m_setup = Setup::Tunnel;
+    const QString authority = m_tunnelHost + QLatin1Char(':') + m_tunnelPort;
+    QByteArray request = "CONNECT " + authority.toUtf8() + " HTTP/1.0\r\nHost: " + authority.toUtf8() + "\r\n";
+    if (!m_proxyUsername.isEmpty())
+        request += "Proxy-Authorization: Basic " + basicAuth(m_proxyUsername, m_proxyPassword).toLatin1() + "\r\n";
+    request += "\r\n";
+    m_socket->write(request);
+    m_socket->flush();
+}
+
+void THttpCli::receiveTunnelAnswer()
+{
+    m_tunnelAnswer += m_socket->readAll();
+    const int end = m_tunnelAnswer.indexOf("\r\n\r\n");
+    if (end < 0) {
+        if (m_tunnelAnswer.size() > MaxTunnelAnswer)
+            tlsFailed(QStringLiteral("Proxy answer to CONNECT too long"));
+        return;
+    }
+    const QByteArray statusLine = m_tunnelAnswer.left(m_tunnelAnswer.indexOf("\r\n"));
+    // "HTTP/1.x 200 Connection established"
+    const QList<QByteArray> parts = statusLine.split(' ');
+    const int code = parts.size() >= 2 && statusLine.startsWith("HTTP/") ? parts.at(1).toInt() : 0;
+    if (code != 200) {
+        const int space = statusLine.indexOf(' ', statusLine.indexOf(' ') + 1);
+        QString text = space < 0 ? QString() : QString::fromLatin1(statusLine.mid(space + 1)).trimmed();
+        if (text.isEmpty())
+            text = QStringLiteral("Proxy refused the tunnel");
+        m_parser.code = 404;
+        m_parser.text = text;
+        dropSocket();
+        closeHandling(0);
+        return;
+    }
+    // Nothing may follow the answer before our own handshake starts.
+    if (m_tunnelAnswer.size() > end + 4) {
+        tlsFailed(QStringLiteral("Proxy sent data before the TLS handshake"));
+        return;
+    }
+    m_tunnelAnswer.clear();
+    startTls();
+}
+
+void THttpCli::startTls()
+{
+    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    if (!tls)
+        return;
+    m_setup = Setup::Handshake;
+    QSslConfiguration& config = tlsConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls->setSslConfiguration(config);
+    // The name of the address: sent for SNI and matched against the certificate.
+    tls->setPeerVerifyName(m_proxy.isEmpty() ? m_connectHost : m_tunnelHost);
+    tls->startClientEncryption();
+}
+
+// A failed handshake (or tunnel) ends the request as a failed connection would.
+void THttpCli::tlsFailed(const QString& reason)
+{
+    const int code = SocketErrors::ConnectionAborted;
+    m_lastSocketError = code;
     const quint64 serial = m_serial;
+    emit OnSocketError(this, code);
+    if (stale(serial) || !m_socket)
+        return;
+    m_requestDoneError = code;
+    m_parser.code = 404;
+    m_parser.text = reason;
+    dropSocket();
+    closeHandling(code);
+}
+
+void THttpCli::sessionStarted()
+{
+    const quint64 serial = m_serial;
+    m_setup = Setup::None;
     m_connected = true;
     setPhase(Connected);
     if (stale(serial))
@@ -310,6 +466,15 @@ void THttpCli::socketError()
 {
     if (!m_socket)
         return;
+    if (m_setup == Setup::Handshake) {
+        tlsFailed(QStringLiteral("TLS handshake failed: ") +
+                  (m_sslErrors.isEmpty() ? m_socket->errorString() : m_sslErrors));
+        return;
+    }
+    if (m_setup == Setup::Tunnel && m_socket->error() == QAbstractSocket::RemoteHostClosedError) {
+        tlsFailed(QStringLiteral("Proxy closed the connection before answering CONNECT"));
+        return;
+    }
     const int code = SocketErrors::codeFor(m_socket->error());
     m_lastSocketError = code;
     const quint64 serial = m_serial;
@@ -340,6 +505,14 @@ void THttpCli::socketDisconnected()
         return;
     const int error = m_lastSocketError;
     const bool wasConnected = m_connected;
+    if (m_setup == Setup::Handshake) {
+        tlsFailed(QStringLiteral("TLS handshake failed: The remote host closed the connection"));
+        return;
+    }
+    if (m_setup == Setup::Tunnel) {
+        tlsFailed(QStringLiteral("Proxy closed the connection before answering CONNECT"));
+        return;
+    }
     dropSocket();
     if (wasConnected)
         connectionClosed(error);
@@ -399,7 +572,8 @@ void THttpCli::sendRequestHeader()
         lines << QLatin1String("If-Modified-Since: ") + httpDate(m_modifiedSince) + QLatin1String(" GMT");
     if (!m_username.isEmpty())
         lines << QLatin1String("Authorization: Basic ") + basicAuth(m_username, m_password);
-    if (!m_proxy.isEmpty() && !m_proxyUsername.isEmpty())
+    // Inside a tunnel the request goes to the target itself, which must never see the proxy's login.
+    if (fullUrlTarget() && !m_proxyUsername.isEmpty())
         lines << QLatin1String("Proxy-Authorization: Basic ") + basicAuth(m_proxyUsername, m_proxyPassword);
     if (!m_cookie.isEmpty())
         lines << QLatin1String("Cookie: ") + m_cookie;
@@ -465,6 +639,12 @@ void THttpCli::receiveAvailable()
     QAbstractSocket* socket = m_socket;
     if (!socket)
         return;
+    if (m_setup == Setup::Tunnel) {
+        receiveTunnelAnswer();
+        return;
+    }
+    if (m_setup == Setup::Handshake)
+        return; // nothing is readable before the session
     const bool taking = m_rqType != RqNone && m_closeAction != CloseAction::Ignore &&
                         (m_phase == AwaitingHeader || m_phase == ReceivingBody) && !m_parser.stopped();
     if (!taking) {
@@ -596,10 +776,9 @@ void THttpCli::bodyChunk(const char* data, int len)
 void THttpCli::location(const QString& value)
 {
     m_locationSeen = true;
-    const bool viaProxy = !m_proxy.isEmpty();
-    const bool absolute = value.left(7) == QLatin1String("http://");
+    const bool absolute = value.left(7) == QLatin1String("http://") || value.left(8) == QLatin1String("https://");
     if (value.startsWith(QLatin1Char('/'))) {
-        if (!viaProxy) {
+        if (!fullUrlTarget()) {
             m_target = value;
         } else {
             QString proto, user, password, host, port, path;
@@ -613,12 +792,20 @@ void THttpCli::location(const QString& value)
     } else {
         QString proto, user, password, host, port, path;
         SplitHttpUrl(value, proto, user, password, host, port, path);
-        if (!viaProxy) {
+        // The new address decides between plain TCP and TLS, whatever the last one used.
+        m_tls = proto == QLatin1String("https");
+        if (m_proxy.isEmpty()) {
             if (!host.isEmpty()) {
                 m_connectHost = host;
                 m_hostHeader = host;
             }
-            m_port = port.isEmpty() ? QStringLiteral("80") : port;
+            m_port = port.isEmpty() ? defaultPort(m_tls) : port;
+            m_target = path.isEmpty() ? QStringLiteral("/") : path;
+        } else if (m_tls) {
+            if (!host.isEmpty())
+                m_hostHeader = host;
+            m_tunnelHost = m_hostHeader;
+            m_tunnelPort = port.isEmpty() ? defaultPort(true) : port;
             m_target = path.isEmpty() ? QStringLiteral("/") : path;
         } else {
             if (!host.isEmpty())
@@ -633,13 +820,15 @@ void THttpCli::location(const QString& value)
             m_password = password;
         }
     }
-    if (absolute)
+    if (absolute) {
         m_location = value;
-    else if (viaProxy)
+    } else if (fullUrlTarget()) {
         m_location = m_target;
-    else
-        m_location = QLatin1String("http://") + m_hostHeader +
-                     (m_port == QLatin1String("80") ? QString() : QLatin1Char(':') + m_port) + m_target;
+    } else {
+        const QString& port = m_proxy.isEmpty() ? m_port : m_tunnelPort;
+        m_location = (m_tls ? QLatin1String("https://") : QLatin1String("http://")) + m_hostHeader +
+                     (port == defaultPort(m_tls) ? QString() : QLatin1Char(':') + port) + m_target;
+    }
 }
 
 void THttpCli::redirectStart()

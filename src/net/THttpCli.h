@@ -4,19 +4,24 @@
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 
 class QAbstractSocket;
 class QHostInfo;
 class QIODevice;
+class QSslSocket;
 
 // The program's HTTP/1.0 client: one request at a time over its own TCP
 // connection, event driven on the UI thread. A request starts with BeginGet or
 // BeginPost and ends, whatever happened, with exactly one OnRequestDone from a
 // later turn of the event loop; network outcomes are data (ResponseCode and
-// ResponseText), not exceptions.
+// ResponseText), not exceptions. An "https" address is requested over TLS,
+// through a CONNECT tunnel when a proxy is set; a TLS failure ends the request
+// like a connection failure.
 class THttpCli : public QObject, private HttpResponseParser::Handler
 {
     Q_OBJECT
@@ -55,6 +60,13 @@ public:
     static constexpr int MaxRedirects = 20;
     // Bytes of a POST body handed to the socket per data-sent notification.
     static constexpr int SendChunkSize = 8193;
+    // The longest answer of a proxy to CONNECT that is read before the tunnel is given up.
+    static constexpr int MaxTunnelAnswer = 16384;
+
+    // Certificate authorities trusted for TLS by every client besides the system's store
+    // (for a private authority, and for tests). There is no way to accept an unverified peer.
+    static void setExtraCaCertificates(const QList<QSslCertificate>& certificates);
+    static QList<QSslCertificate> extraCaCertificates();
 
     explicit THttpCli(QObject* parent = nullptr);
     ~THttpCli() override;
@@ -170,6 +182,12 @@ private:
     void resolved(const QHostInfo& info);
     void connectTo(const QHostAddress& address);
     void socketConnected();
+    void sessionStarted();
+    void sendTunnelRequest();
+    void receiveTunnelAnswer();
+    void startTls();
+    void tlsFailed(const QString& reason);
+    bool fullUrlTarget() const { return !m_proxy.isEmpty() && !m_tls; }
     void socketError();
     void socketDisconnected();
     void socketBytesWritten();
@@ -189,6 +207,7 @@ private:
     // The one place a connection's socket is made, so another kind of socket can come in for another proto.
     void createSocket();
     void dropSocket();
+    QAbstractSocket*& spareFor(bool tls) { return tls ? m_spareTls : m_spare; }
 
     // Published.
     QString m_url;
@@ -227,6 +246,9 @@ private:
     QString m_connectHost;
     QString m_port;
     QString m_proxyConnectPort;
+    bool m_tls = false;   // the current address is "https"
+    QString m_tunnelHost; // through a proxy over TLS: the target the tunnel leads to
+    QString m_tunnelPort;
     QString m_hostHeader;
     QString m_target;
     QString m_location;
@@ -243,6 +265,12 @@ private:
     CloseAction m_closeAction = CloseAction::Normal;
     QAbstractSocket* m_socket = nullptr;
     QAbstractSocket* m_spare = nullptr; // closed, detached, ready for the next connection
+    QAbstractSocket* m_spareTls = nullptr;
     bool m_connected = false;
+    // Between the TCP connection and the session: the proxy's answer to CONNECT, then the handshake.
+    enum class Setup { None, Tunnel, Handshake };
+    Setup m_setup = Setup::None;
+    QByteArray m_tunnelAnswer;
+    QString m_sslErrors; // what certificate verification found wrong, for the failure text
     HttpResponseParser m_parser;
 };

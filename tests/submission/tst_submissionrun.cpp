@@ -1,3 +1,4 @@
+#include "net/THttpCli.h"
 #include "projects/ProjectListModel.h"
 #include "sandbox/SandboxServer.h"
 #include "submission/AutoSubmitEnginesPage.h"
@@ -6,9 +7,11 @@
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
 #include "submission/TReportsPage.h"
+#include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
+#include "support/TestCertificates.h"
 #include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 
@@ -19,6 +22,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -153,6 +157,7 @@ private slots:
     void classify();
     void resultClassesEndToEnd();
     void getAndPostOnTheWire();
+    void mixedHttpAndHttps();
     void portsLimitRunningRequests_data();
     void portsLimitRunningRequests();
     void portsLoweredDuringRun();
@@ -249,6 +254,67 @@ void TestSubmissionRun::resultClassesEndToEnd()
     QCOMPARE(f.live.inFlightTableSize(), 0);
     // The Project is unchecked once its submission has ended.
     QVERIFY(!f.projectList.isChecked(0));
+}
+
+void TestSubmissionRun::mixedHttpAndHttps()
+{
+    if (NginxPeer().program().isEmpty() || TestCertificates::program().isEmpty())
+        QSKIP("nginx or openssl is not installed (scripts/setup installs them)");
+    TestCertificates certs;
+    TestCertificates::Pair good, other;
+    QVERIFY2(certs.createAuthority() && certs.issue(QStringLiteral("localhost"), good) &&
+                 certs.issue(QStringLiteral("other.example"), other),
+             qPrintable(certs.errorString()));
+    NginxPeer secure;
+    secure.setTls(good.certificate, good.key);
+    QVERIFY2(secure.start(), qPrintable(secure.errorString()));
+    NginxPeer wrongName;
+    wrongName.setTls(other.certificate, other.key);
+    QVERIFY2(wrongName.start(), qPrintable(wrongName.errorString()));
+    // Takes the connection and never answers the TLS hello: only the run's timeout ends it.
+    QTcpServer stall;
+    QVERIFY(stall.listen(QHostAddress::LocalHost));
+    THttpCli::setExtraCaCertificates(certs.authority());
+    const auto untrust = qScopeGuard([] { THttpCli::setExtraCaCertificates({}); });
+
+    const QString engine = QStringLiteral("ENGINE");
+    RunFixture f({{QStringLiteral("HttpOk"), engine, QStringLiteral("/ok")},
+                  {QStringLiteral("HttpMissing"), engine, QStringLiteral("/missing")},
+                  {QStringLiteral("HttpsOk"), engine, secure.url(QStringLiteral("/echo"))},
+                  {QStringLiteral("HttpsPost"), engine, secure.url(QStringLiteral("/echo")), true},
+                  {QStringLiteral("HttpsMissing"), engine, secure.url(QStringLiteral("/missing"))},
+                  {QStringLiteral("HttpsWrongName"), engine, wrongName.url(QStringLiteral("/echo"))},
+                  {QStringLiteral("HttpsStall"), engine,
+                   QStringLiteral("https://127.0.0.1:%1/submit").arg(stall.serverPort())}});
+    f.reports.GenReportCk->setChecked(false);
+    f.timeout = 3;
+    f.run.Button6Click();
+    f.live.timer5()->stop();
+    QTRY_COMPARE_WITH_TIMEOUT(f.live.inFlightTableSize(), 1, 10000);
+    QVERIFY(stall.hasPendingConnections() || stall.waitForNewConnection(2000));
+    for (int tick = 1; tick <= 5 && f.live.inFlightTableSize() > 0; ++tick) {
+        f.live.Timer5Timer();
+        QTest::qWait(20);
+    }
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+
+    QCOMPARE(f.result(QStringLiteral("HttpOk")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("HttpsOk")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("HttpsPost")), QStringLiteral("OK"));
+    QCOMPARE(f.result(QStringLiteral("HttpMissing")), QStringLiteral("Not Found"));
+    QCOMPARE(f.result(QStringLiteral("HttpsMissing")), QStringLiteral("Not Found"));
+    QVERIFY2(f.result(QStringLiteral("HttpsWrongName")).startsWith(QLatin1String("TLS handshake failed: ")),
+             qPrintable(f.result(QStringLiteral("HttpsWrongName"))));
+    QCOMPARE(f.result(QStringLiteral("HttpsStall")), QStringLiteral("Request Timeout"));
+    for (const char* ok : {"HttpOk", "HttpsOk", "HttpsPost"})
+        QCOMPARE(f.image(QLatin1String(ok)), RowImage::Ok);
+    for (const char* failed : {"HttpMissing", "HttpsMissing", "HttpsWrongName"})
+        QCOMPARE(f.image(QLatin1String(failed)), RowImage::Failed);
+    QCOMPARE(f.image(QStringLiteral("HttpsStall")), RowImage::TimedOut);
+    QCOMPARE(f.live.okCount(), 3);
+    QCOMPARE(f.live.failedCount(), 3);
+    QCOMPARE(f.live.timedOutCount(), 1);
+    QCOMPARE(f.live.inFlightTableSize(), 0);
 }
 
 void TestSubmissionRun::getAndPostOnTheWire()

@@ -11,6 +11,8 @@ QString NginxPeer::program() const
 
 QString NginxPeer::url(const QString& path) const
 {
+    if (!m_certificate.isEmpty())
+        return QStringLiteral("https://localhost:%1%2").arg(port()).arg(path);
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
 }
 
@@ -26,8 +28,24 @@ QString NginxPeer::logFile() const
     return dir() + QStringLiteral("/error.log");
 }
 
+QString NginxPeer::tlsLines() const
+{
+    if (m_certificate.isEmpty())
+        return {};
+    QString lines =
+        QStringLiteral("        ssl_certificate %1;\n        ssl_certificate_key %2;\n").arg(m_certificate, m_key);
+    if (m_alsoPlain)
+        lines += QStringLiteral("        listen 127.0.0.1:%1;\n").arg(m_plainPort);
+    return lines;
+}
+
 bool NginxPeer::writeConfig()
 {
+    if (m_alsoPlain) {
+        m_plainPort = freePort();
+        if (m_plainPort == 0 || m_plainPort == port())
+            return false;
+    }
     const QString d = dir();
     QDir().mkpath(d + QStringLiteral("/tmp"));
     QDir().mkpath(d + QStringLiteral("/www"));
@@ -47,13 +65,16 @@ http {
     default_type application/octet-stream;
     types { text/html html htm; }
     server {
-        listen 127.0.0.1:%2;
+        listen 127.0.0.1:%2%3;
         root %1/www;
         location = /moved { return 301 /index.html; }
-    }
+        location = /echo { return 200 "echo\n"; }
+%4    }
 }
 )")
                              .arg(d)
-                             .arg(port());
+                             .arg(port())
+                             .arg(m_certificate.isEmpty() ? QString() : QStringLiteral(" ssl"))
+                             .arg(tlsLines() + m_extra);
     return writeFile(QStringLiteral("nginx.conf"), conf.toUtf8());
 }

@@ -26,5 +26,7 @@ bool TinyproxyPeer::writeConfig()
                        .arg(logFile(), dir());
     if (!m_user.isEmpty())
         conf += QStringLiteral("BasicAuth %1 %2\n").arg(m_user, m_password);
+    for (const quint16 port : m_connectPorts)
+        conf += QStringLiteral("ConnectPort %1\n").arg(port);
     return writeFile(QStringLiteral("tinyproxy.conf"), conf.toUtf8());
 }

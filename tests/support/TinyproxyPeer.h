@@ -2,6 +2,8 @@
 
 #include "support/LocalPeer.h"
 
+#include <QList>
+
 // tinyproxy in the foreground; with a login set it asks for Proxy-Authorization.
 class TinyproxyPeer : public LocalPeer
 {
@@ -12,6 +14,8 @@ public:
         m_user = user;
         m_password = password;
     }
+    // Before start: the ports CONNECT may reach (each a ConnectPort line; none allows every port).
+    void allowConnectPort(quint16 port) { m_connectPorts << port; }
 
 protected:
     QStringList arguments() const override;
@@ -21,4 +25,5 @@ protected:
 private:
     QString m_user;
     QString m_password;
+    QList<quint16> m_connectPorts;
 };

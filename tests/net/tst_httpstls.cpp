@@ -1,0 +1,416 @@
+#include "HttpEventLog.h"
+
+#include "net/THttpCli.h"
+#include "support/NginxPeer.h"
+#include "support/ScriptedServer.h"
+#include "support/TestCertificates.h"
+#include "support/TinyproxyPeer.h"
+
+#include <QBuffer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QByteArray Page = "<html><head><title>Secure page</title></head><body>served over TLS</body></html>\n";
+const QString TlsFailed = QStringLiteral("TLS handshake failed: ");
+
+std::unique_ptr<NginxPeer> tlsPeer(const TestCertificates::Pair& pair)
+{
+    auto peer = std::make_unique<NginxPeer>();
+    peer->setTls(pair.certificate, pair.key);
+    peer->addFile(QStringLiteral("/index.html"), Page);
+    return peer;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ScriptedServer::Script)
+
+// The client over TLS against nginx serving HTTPS with certificates of a test
+// authority, and through tinyproxy's CONNECT tunnel.
+class TestHttpsTls : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void get();
+    void post();
+    void relativeRedirect();
+    void refused_data();
+    void refused();
+    void redirectBetweenProtos_data();
+    void redirectBetweenProtos();
+    void cancelStalledHandshake();
+    void throughTunnel_data();
+    void throughTunnel();
+    void tunnelRefused_data();
+    void tunnelRefused();
+    void hostileProxy_data();
+    void hostileProxy();
+
+private:
+    TestCertificates m_certs;
+    std::unique_ptr<NginxPeer> m_good;      // signed by the test authority for "localhost"
+    std::unique_ptr<NginxPeer> m_otherName; // signed by the test authority for another name
+    std::unique_ptr<NginxPeer> m_selfSigned;
+    std::unique_ptr<NginxPeer> m_plain;   // plain HTTP, page and redirect to m_good
+    std::unique_ptr<NginxPeer> m_plainTo; // plain HTTP, the target of m_good's /to-plain
+    std::unique_ptr<TinyproxyPeer> m_proxy;
+    std::unique_ptr<TinyproxyPeer> m_authProxy;
+};
+
+void TestHttpsTls::initTestCase()
+{
+    if (NginxPeer().program().isEmpty())
+        QSKIP("nginx is not installed (scripts/setup installs nginx-light)");
+    if (TestCertificates::program().isEmpty())
+        QSKIP("openssl is not installed (scripts/setup installs it)");
+    QVERIFY2(m_certs.createAuthority(), qPrintable(m_certs.errorString()));
+    TestCertificates::Pair good, other, self;
+    QVERIFY2(m_certs.issue(QStringLiteral("localhost"), good), qPrintable(m_certs.errorString()));
+    QVERIFY2(m_certs.issue(QStringLiteral("other.example"), other), qPrintable(m_certs.errorString()));
+    QVERIFY2(m_certs.selfSigned(QStringLiteral("localhost"), self), qPrintable(m_certs.errorString()));
+
+    m_plainTo = std::make_unique<NginxPeer>();
+    QVERIFY(m_plainTo->addFile(QStringLiteral("/index.html"), Page));
+    QVERIFY2(m_plainTo->start(), qPrintable(m_plainTo->errorString()));
+
+    m_good = tlsPeer(good);
+    QVERIFY(m_good->addFile(QStringLiteral("/sub/page.html"), Page));
+    m_good->addRedirect(QStringLiteral("/to-plain"), m_plainTo->url(QStringLiteral("/index.html")));
+    m_good->addRedirect(QStringLiteral("/sub/relative"), QStringLiteral("page.html"));
+    QVERIFY2(m_good->start(), qPrintable(m_good->errorString()));
+    m_otherName = tlsPeer(other);
+    QVERIFY2(m_otherName->start(), qPrintable(m_otherName->errorString()));
+    m_selfSigned = tlsPeer(self);
+    QVERIFY2(m_selfSigned->start(), qPrintable(m_selfSigned->errorString()));
+
+    m_plain = std::make_unique<NginxPeer>();
+    QVERIFY(m_plain->addFile(QStringLiteral("/index.html"), Page));
+    m_plain->addRedirect(QStringLiteral("/to-tls"), m_good->url(QStringLiteral("/index.html")));
+    QVERIFY2(m_plain->start(), qPrintable(m_plain->errorString()));
+
+    m_proxy = std::make_unique<TinyproxyPeer>();
+    m_authProxy = std::make_unique<TinyproxyPeer>();
+    if (m_proxy->program().isEmpty())
+        return; // the tunnel tests skip themselves
+    m_proxy->allowConnectPort(m_good->port());
+    m_proxy->allowConnectPort(m_otherName->port());
+    QVERIFY2(m_proxy->start(), qPrintable(m_proxy->errorString()));
+    m_authProxy->setLogin(QStringLiteral("alice"), QStringLiteral("s3cret"));
+    m_authProxy->allowConnectPort(m_good->port());
+    QVERIFY2(m_authProxy->start(), qPrintable(m_authProxy->errorString()));
+}
+
+void TestHttpsTls::cleanupTestCase()
+{
+    m_authProxy.reset();
+    m_proxy.reset();
+    m_plain.reset();
+    m_selfSigned.reset();
+    m_otherName.reset();
+    m_good.reset();
+    m_plainTo.reset();
+}
+
+void TestHttpsTls::init()
+{
+    THttpCli::setExtraCaCertificates(m_certs.authority());
+    QCOMPARE(THttpCli::extraCaCertificates().size(), 1);
+}
+
+void TestHttpsTls::cleanup()
+{
+    THttpCli::setExtraCaCertificates({});
+}
+
+void TestHttpsTls::get()
+{
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(m_good->url(QStringLiteral("/index.html")));
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(c.ResponseType(), QStringLiteral("text/html"));
+    QCOMPARE(log.body(), Page);
+    QCOMPARE(log.commands.first(), QStringLiteral("GET /index.html HTTP/1.0"));
+    QVERIFY(log.commands.contains(QStringLiteral("Host: localhost")));
+    // The phases are those of a plain request: connected only once TLS is up.
+    const QStringList states = log.events.filter(QStringLiteral("State:"));
+    QCOMPARE(states.mid(0, 6), QStringList({"State:Starting", "State:Resolving", "State:Resolved", "State:Connected",
+                                            "State:AwaitingHeader", "State:ReceivingBody"}));
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(log.done[0].rqType, int(THttpCli::RqGet));
+    QCOMPARE(log.done[0].error, 0);
+
+    // The same client again: the closed TLS socket is reused for the next connection.
+    log.chunks.clear();
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), Page);
+    QVERIFY(log.waitForDone(2));
+}
+
+void TestHttpsTls::post()
+{
+    // A body of many chunks, so the sending goes by the TLS socket's written notifications.
+    QByteArray body(200 * 1024, 'x');
+    QBuffer buffer(&body);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(m_good->url(QStringLiteral("/echo")));
+    c.setRequestBody(&buffer);
+    c.BeginPost();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), QByteArray("echo\n"));
+    QCOMPARE(c.SentBytes(), body.size());
+    QCOMPARE(log.count(QStringLiteral("SendEnd")), 1);
+    QVERIFY(log.commands.contains(QStringLiteral("Content-Length: %1").arg(body.size())));
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(log.done[0].rqType, int(THttpCli::RqPost));
+}
+
+void TestHttpsTls::relativeRedirect()
+{
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(m_good->url(QStringLiteral("/sub/relative")));
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), Page);
+    // nginx makes the relative target absolute; either way the address stays on https and its port.
+    QCOMPARE(c.Location(), m_good->url(QStringLiteral("/sub/page.html")));
+    QCOMPARE(log.count(QStringLiteral("LocationChange")), 1);
+}
+
+void TestHttpsTls::refused_data()
+{
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<bool>("trustAuthority");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("certificate for another name") << "otherName" << true << "host name";
+    QTest::newRow("self-signed certificate") << "selfSigned" << true << "self-signed";
+    QTest::newRow("authority not trusted") << "good" << false << "issuer";
+    QTest::newRow("plain HTTP on a TLS address") << "plain" << true << "wrong version number";
+}
+
+void TestHttpsTls::refused()
+{
+    QFETCH(QString, peer);
+    QFETCH(bool, trustAuthority);
+    QFETCH(QString, cause);
+    if (!trustAuthority)
+        THttpCli::setExtraCaCertificates({});
+    NginxPeer* server = peer == QLatin1String("otherName")    ? m_otherName.get()
+                        : peer == QLatin1String("selfSigned") ? m_selfSigned.get()
+                        : peer == QLatin1String("good")       ? m_good.get()
+                                                              : m_plain.get();
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("https://localhost:%1/index.html").arg(server->port()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(log.done[0].error, 10053);
+    QCOMPARE(c.ResponseCode(), 404);
+    QVERIFY2(c.ResponseText().startsWith(TlsFailed), qPrintable(c.ResponseText()));
+    QVERIFY2(c.ResponseText().contains(cause, Qt::CaseInsensitive), qPrintable(c.ResponseText()));
+    // Nothing was sent to a peer that could not be verified.
+    QCOMPARE(log.count(QStringLiteral("SessionConnected")), 0);
+    QVERIFY(log.commands.isEmpty());
+    QVERIFY(log.chunks.isEmpty());
+    QCOMPARE(c.Phase(), THttpCli::Idle);
+}
+
+void TestHttpsTls::redirectBetweenProtos_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("http to https") << "plain"
+                                   << "good";
+    QTest::newRow("https to http") << "good"
+                                   << "plainTo";
+}
+
+void TestHttpsTls::redirectBetweenProtos()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    const bool toTls = to == QLatin1String("good");
+    NginxPeer* start = from == QLatin1String("plain") ? m_plain.get() : m_good.get();
+    NginxPeer* target = toTls ? m_good.get() : m_plainTo.get();
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(start->url(toTls ? QStringLiteral("/to-tls") : QStringLiteral("/to-plain")));
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), Page);
+    QCOMPARE(c.Location(), target->url(QStringLiteral("/index.html")));
+    QCOMPARE(log.count(QStringLiteral("LocationChange")), 1);
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+}
+
+void TestHttpsTls::cancelStalledHandshake()
+{
+    // A peer that takes the connection and never answers the client's hello.
+    QTcpServer stall;
+    QVERIFY(stall.listen(QHostAddress::LocalHost, 0));
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("https://127.0.0.1:%1/").arg(stall.serverPort()));
+    c.BeginGet();
+    QVERIFY(stall.waitForNewConnection(5000));
+    QTcpSocket* peer = stall.nextPendingConnection();
+    QVERIFY(peer);
+    // The hello arrives, and still no answer comes.
+    QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() > 0 || peer->waitForReadyRead(50), 5000);
+    QTest::qWait(100);
+    QCOMPARE(c.Phase(), THttpCli::Resolved);
+    QVERIFY(log.done.isEmpty());
+    c.CancelRequest();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(log.done[0].error, int(THttpCli::ErrAborted));
+    QCOMPARE(c.ResponseText(), QStringLiteral("Connection aborted on request"));
+    QTRY_VERIFY_WITH_TIMEOUT(peer->state() == QAbstractSocket::UnconnectedState || peer->waitForDisconnected(50), 5000);
+}
+
+void TestHttpsTls::throughTunnel_data()
+{
+    QTest::addColumn<bool>("login");
+    QTest::newRow("no proxy login") << false;
+    QTest::newRow("proxy login") << true;
+}
+
+void TestHttpsTls::throughTunnel()
+{
+    QFETCH(bool, login);
+    if (!m_proxy || !m_proxy->isRunning())
+        QSKIP("tinyproxy is not installed (scripts/setup installs it)");
+    TinyproxyPeer* proxy = login ? m_authProxy.get() : m_proxy.get();
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setProxy(QStringLiteral("127.0.0.1"));
+    c.setProxyPort(QString::number(proxy->port()));
+    if (login) {
+        c.setProxyUsername(QStringLiteral("alice"));
+        c.setProxyPassword(QStringLiteral("s3cret"));
+    }
+    c.setURL(m_good->url(QStringLiteral("/index.html")));
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(log.body(), Page);
+    // Inside the tunnel the request names the path only, and the proxy's login stays with the proxy.
+    QCOMPARE(log.commands.first(), QStringLiteral("GET /index.html HTTP/1.0"));
+    QVERIFY(log.commands.filter(QStringLiteral("Proxy-Authorization")).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        proxy->logText().contains(QStringLiteral("CONNECT localhost:%1 HTTP/1.0").arg(m_good->port())), 3000);
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+}
+
+void TestHttpsTls::tunnelRefused_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("otherPort");
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("text");
+    // The proxy's own status texts.
+    QTest::newRow("no login for a proxy that asks") << ""
+                                                    << "" << false << false << "Proxy Authentication Required";
+    QTest::newRow("wrong password") << "alice"
+                                    << "wrong" << false << false << "Unauthorized";
+    QTest::newRow("port not allowed") << "alice"
+                                      << "s3cret" << true << false << "Access violation";
+    QTest::newRow("tunnel up, certificate for another name")
+        << ""
+        << "" << true << true << "The host name did not match any of the valid hosts for this certificate";
+}
+
+void TestHttpsTls::tunnelRefused()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, otherPort);
+    QFETCH(bool, tls);
+    QFETCH(QString, text);
+    if (!m_proxy || !m_proxy->isRunning())
+        QSKIP("tinyproxy is not installed (scripts/setup installs it)");
+    THttpCli c;
+    HttpEventLog log(&c);
+    // The last row goes through the proxy without a login, which allows both TLS ports.
+    c.setProxy(QStringLiteral("127.0.0.1:%1").arg(tls ? m_proxy->port() : m_authProxy->port()));
+    c.setProxyUsername(user);
+    c.setProxyPassword(password);
+    c.setURL(QStringLiteral("https://localhost:%1/index.html").arg(otherPort ? m_otherName->port() : m_good->port()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), 404);
+    QCOMPARE(c.ResponseText(), tls ? TlsFailed + text : text);
+    QCOMPARE(log.done[0].error, tls ? 10053 : 0);
+    QVERIFY(log.commands.isEmpty());
+    QVERIFY(log.chunks.isEmpty());
+}
+
+void TestHttpsTls::hostileProxy_data()
+{
+    using Script = ScriptedServer::Script;
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("data before the handshake")
+        << Script().awaitRequest().send("HTTP/1.0 200 Connection established\r\n\r\nHTTP/1.0 200 OK\r\n\r\n").stall()
+        << "Proxy sent data before the TLS handshake";
+    QTest::newRow("endless answer") << Script()
+                                           .awaitRequest()
+                                           .send("HTTP/1.0 200 OK\r\n")
+                                           .sendRepeated("X-Filler: 0123456789012345678901234567890123456789\r\n",
+                                                         10000)
+                                    << "Proxy answer to CONNECT too long";
+    QTest::newRow("closed before answering")
+        << Script().awaitRequest().close() << "Proxy closed the connection before answering CONNECT";
+    QTest::newRow("status line only, then closed") << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n").close()
+                                                   << "Proxy closed the connection before answering CONNECT";
+    QTest::newRow("tunnel up, then closed in the handshake")
+        << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n\r\n").wait(200).close() << "TLS handshake failed: ";
+    QTest::newRow("answer without a status")
+        << Script().awaitRequest().send("garbage\r\n\r\n").stall() << "Proxy refused the tunnel";
+}
+
+void TestHttpsTls::hostileProxy()
+{
+    QFETCH(ScriptedServer::Script, script);
+    QFETCH(QString, text);
+    ScriptedServer proxy;
+    QVERIFY(proxy.isListening());
+    proxy.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setProxy(QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+    c.setURL(QStringLiteral("https://localhost/submit"));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), 404);
+    QVERIFY2(c.ResponseText().startsWith(text), qPrintable(c.ResponseText()));
+    QVERIFY(log.commands.isEmpty());
+    // The tunnel is asked for the address's host and the default port of https.
+    QVERIFY2(proxy.received(0).startsWith("CONNECT localhost:443 HTTP/1.0\r\nHost: localhost:443\r\n"),
+             proxy.received(0).left(200).constData());
+    QVERIFY(!proxy.received(0).contains("GET "));
+}
+
+QTEST_GUILESS_MAIN(TestHttpsTls)
+#include "tst_httpstls.moc"

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A certificate authority of the test's own, made with the openssl program in a
+// temporary directory, and the server certificates it (or nobody) signs.
+class TestCertificates
+{
+public:
+    struct Pair
+    {
+        QString certificate; // PEM file
+        QString key;         // PEM file
+    };
+
+    // The openssl program's path, empty when it is not installed.
+    static QString program();
+    // Creates the authority; false with errorString() when openssl fails.
+    bool createAuthority();
+    // A certificate for the DNS `name` signed by the authority.
+    bool issue(const QString& name, Pair& out);
+    // A certificate for `name` that signs itself and that no one trusts.
+    bool selfSigned(const QString& name, Pair& out);
+
+    QList<QSslCertificate> authority() const;
+    QString errorString() const { return m_error; }
+
+private:
+    bool run(const QStringList& arguments);
+    QString path(const QString& file) const { return m_dir.filePath(file); }
+
+    QTemporaryDir m_dir;
+    QString m_error;
+    int m_count = 0;
+};
