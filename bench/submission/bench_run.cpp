@@ -11,6 +11,7 @@
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
 #include "submission/SubmissionRun.h"
+#include "support/BenchSupport.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
@@ -43,22 +44,7 @@ constexpr long MemoryTargetKb = 30 * 1024;
 constexpr double LinearTarget = 1.25; // per-engine time, 20,000 against 5,000
 const QString ProjectName = QStringLiteral("benchsite");
 
-int openFds()
-{
-    return static_cast<int>(
-        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
-}
 
-long residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // User and system time this process has used, in seconds.
 double cpuSeconds()
@@ -68,14 +54,6 @@ double cpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Lets the released clients go (deleteLater) and the window settle.
-void settle()
-{
-    for (int i = 0; i < 20; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-}
 
 // Records the moment each message box is asked for, so the completion is
 // timed where it happens, not where the polling loop notices it.
@@ -154,9 +132,9 @@ struct Figures
 Figures ourRun(int engines, const QString& url)
 {
     Figures f;
-    settle();
-    f.rssBeforeWindowKb = residentKb();
-    f.fdsBeforeWindow = openFds();
+    Bench::settle();
+    f.rssBeforeWindowKb = Bench::residentKb();
+    f.fdsBeforeWindow = Bench::openFds();
     {
         TempProgramDir dir;
         QElapsedTimer clock;
@@ -180,7 +158,7 @@ Figures ourRun(int engines, const QString& url)
             window.resize(1000, 700);
             window.show();
             window.showPage(TSubmitMain::Page::Submit, TSubmitMain::InnerPage::AutoSubmitEngines);
-            settle();
+            Bench::settle();
 
             EngineModel* model = window.EnginesPage->model();
             f.rows = model->count();
@@ -191,11 +169,11 @@ Figures ourRun(int engines, const QString& url)
             const int project = projects->indexOfName(ProjectName);
             if (project >= 0)
                 projects->setChecked(project, true);
-            settle();
+            Bench::settle();
             dialogs.clear();
 
-            f.rssBeforeKb = residentKb();
-            f.fdsBefore = openFds();
+            f.rssBeforeKb = Bench::residentKb();
+            f.fdsBefore = Bench::openFds();
             const double cpuAtClick = cpuSeconds();
             clock.start();
             QTest::mouseClick(window.EnginesPage->Button6, Qt::LeftButton);
@@ -227,45 +205,21 @@ Figures ourRun(int engines, const QString& url)
             f.failedCounter = window.EnginesPage->CLEDLabel3->value();
             f.timeoutCounter = window.EnginesPage->CLEDLabel4->value();
 
-            settle();
-            f.rssAfterKb = residentKb();
-            f.fdsAfter = openFds();
+            Bench::settle();
+            f.rssAfterKb = Bench::residentKb();
+            f.fdsAfter = Bench::openFds();
         }
-        settle();
+        Bench::settle();
     }
-    settle();
-    f.rssAfterWindowKb = residentKb();
-    f.fdsAfterWindow = openFds();
+    Bench::settle();
+    f.rssAfterWindowKb = Bench::residentKb();
+    f.fdsAfterWindow = Bench::openFds();
     return f;
 }
 
-struct AbFigures
+Bench::AbResult apacheBench(const QString& ab, const QString& url, int requests)
 {
-    double seconds = -1;
-    int complete = 0;
-    int failed = -1;
-};
-
-AbFigures apacheBench(const QString& ab, const QString& url, int requests)
-{
-    AbFigures run;
-    QProcess p;
-    p.start(ab, {QStringLiteral("-q"), QStringLiteral("-n"), QString::number(requests), QStringLiteral("-c"),
-                 QString::number(Ports), url});
-    if (!p.waitForFinished(static_cast<int>(TimeLimitMs))) {
-        p.kill();
-        p.waitForFinished();
-        return run;
-    }
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    const auto time = QRegularExpression(QStringLiteral("Time taken for tests:\\s+([0-9.]+)")).match(out);
-    const auto complete = QRegularExpression(QStringLiteral("Complete requests:\\s+(\\d+)")).match(out);
-    const auto failed = QRegularExpression(QStringLiteral("Failed requests:\\s+(\\d+)")).match(out);
-    if (time.hasMatch())
-        run.seconds = time.captured(1).toDouble();
-    run.complete = complete.hasMatch() ? complete.captured(1).toInt() : 0;
-    run.failed = failed.hasMatch() ? failed.captured(1).toInt() : -1;
-    return run;
+    return Bench::apacheBench(ab, url, requests, Ports, static_cast<int>(TimeLimitMs));
 }
 
 const char* verdict(bool met)
@@ -274,7 +228,7 @@ const char* verdict(bool met)
 }
 
 // Prints one size's figures; true when every row ended "OK" and the counters agree.
-bool report(int engines, const Figures& f, const AbFigures& peer)
+bool report(int engines, const Figures& f, const Bench::AbResult& peer)
 {
     const double ratio = f.seconds > 0 && peer.seconds > 0 ? f.seconds / peer.seconds : -1;
     std::printf(
@@ -330,7 +284,7 @@ int main(int argc, char** argv)
     if (argc > 1) {
         const int engines = qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), LargeRun);
         const Figures only = ourRun(engines, url);
-        report(engines, only, AbFigures{});
+        report(engines, only, Bench::AbResult{});
         return only.seconds > 0 && only.okRows == engines ? 0 : 1;
     }
 
@@ -351,7 +305,7 @@ int main(int argc, char** argv)
     const auto measure = [&](int engines) {
         Best best;
         for (int round = 1; round <= Rounds; ++round) {
-            const AbFigures peer = apacheBench(ab, url, engines);
+            const Bench::AbResult peer = apacheBench(ab, url, engines);
             const Figures mine = ourRun(engines, url);
             std::printf("  round %d of %d\n", round, Rounds);
             good = report(engines, mine, peer) && good;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// What every benchmark measures its peer and itself with.
+namespace Bench {
+
+int openFds();
+long residentKb();
+// Lets released objects (deleteLater) go and pending events run.
+void settle();
+
+struct AbResult
+{
+    double seconds = -1;
+    int complete = 0;
+    int failed = -1; // -1: ab printed no count
+    int ok() const { return failed < 0 ? 0 : complete - failed; }
+};
+
+// `ab -q -n requests -c concurrency url`, bounded by timeLimitMs.
+AbResult apacheBench(const QString& ab, const QString& url, int requests, int concurrency, int timeLimitMs);
+
+struct GetRun
+{
+    double seconds = -1; // -1: not all requests ended within the time limit
+    int ok = 0;
+    int failed = 0;
+};
+
+// `clients` THttpCli clients share `requests` GETs of a page of pageSize
+// bytes; each starts its next one from OnRequestDone.
+GetRun runGets(const QString& url, int clients, qint64 pageSize, int requests, int timeLimitMs);
+
+} // namespace Bench
