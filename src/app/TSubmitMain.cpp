@@ -3,6 +3,7 @@
 #include "AttentionFlasher.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
+#include "net/ProxyValues.h"
 #include "projects/ProjectEditorPage.h"
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
@@ -317,9 +318,36 @@ void TSubmitMain::createSecondaryWindows()
     createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
+    wireMaintenance();
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
                             static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
+}
+
+void TSubmitMain::wireMaintenance()
+{
+    Proxyset->setProgramDir(m_programDir);
+    // The proxy reaches every client but the updater's.
+    connect(Proxyset, &TProxyset::proxyApplied, this,
+            [this](const ProxyValues& proxy) { m_liveSubmitter->setProxy(proxy); });
+
+    UpdateBox->setProgramDir(m_programDir);
+    UpdateBox->setEngineCount([this] { return EnginesPage->database().count(); });
+    connect(UpdateBox, &TUpdateBox::loginStored, this, [this](const QString& user, const QString& password) {
+        m_updateUser = user;
+        m_updatePassword = password;
+    });
+    connect(UpdateBox, &TUpdateBox::engineDatabaseChanged, this,
+            [this] { runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); }); });
+    connect(UpdateBox, &TUpdateBox::manualEnginesChanged, this, [this] {
+        runCommand(this, [this] {
+            ManualPage->ClearManualEngines();
+            ManualPage->LoadManualEngines();
+        });
+    });
+    connect(UpdateBox, &TUpdateBox::engineFilterRequested, this,
+            [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); }); });
+    // The rank list reload (rankListChanged) is connected when the Ranking page arrives.
 }
 
 void TSubmitMain::createRun()
@@ -394,7 +422,9 @@ void TSubmitMain::firstShow()
         m_updatePassword = ini.readString(SK::Subscription, SK::Pass, QString());
     } catch (const std::exception&) {
     }
-    // Step 2 (proxy settings) arrives with the proxy window.
+    UpdateBox->setLogin(m_updateUser, m_updatePassword);
+    // Step 2: the proxy settings, applied to the clients.
+    runCommand(this, [this] { Proxyset->ApplyProxySettings(); });
     // Step 3.
     update();
     // Step 4: a near-empty engine database opens the Database Update window

@@ -106,6 +106,7 @@ private:
     void createSecondaryWindows();
     void createProjects(QWidget* column);
     void createRun();
+    void wireMaintenance();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();

@@ -10,8 +10,17 @@ void SandboxRouter::addPrefix(const QByteArray& prefix, Handler handler)
     m_prefixes.insert(prefix, std::move(handler));
 }
 
+void SandboxRouter::addQueryField(const QByteArray& path, const QByteArray& field, Handler handler)
+{
+    m_queryRoutes.append({path, field, std::move(handler)});
+}
+
 SandboxResponse SandboxRouter::route(const SandboxRequest& request) const
 {
+    for (const QueryRoute& r : m_queryRoutes) {
+        if (r.path == request.path && request.query.split('&').contains(r.field))
+            return r.handler(request);
+    }
     const auto exact = m_paths.constFind(request.path);
     if (exact != m_paths.constEnd())
         return exact.value()(request);

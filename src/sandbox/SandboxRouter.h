@@ -11,7 +11,7 @@
 
 // Path -> handler. Each site of the sandbox (target sites, manual, later the
 // update service, a site to spider, result pages) registers its paths here.
-// The query never takes part in routing.
+// The query takes part in routing only for paths added with addQueryField.
 class SandboxRouter
 {
 public:
@@ -21,6 +21,10 @@ public:
     void addPath(const QByteArray& path, Handler handler);
     // Every path that starts with prefix; the longest matching prefix wins, an exact path beats any prefix.
     void addPrefix(const QByteArray& prefix, Handler handler);
+
+    // Requests for exactly this path whose query holds the field ("name=value",
+    // between "&"s) go to this handler before any other of the path.
+    void addQueryField(const QByteArray& path, const QByteArray& field, Handler handler);
 
     // The answer for the request: its handler's, else 404 "Not Found".
     SandboxResponse route(const SandboxRequest& request) const;
@@ -32,4 +36,11 @@ public:
 private:
     QMap<QByteArray, Handler> m_paths;
     QMap<QByteArray, Handler> m_prefixes;
+    struct QueryRoute
+    {
+        QByteArray path;
+        QByteArray field;
+        Handler handler;
+    };
+    QList<QueryRoute> m_queryRoutes;
 };

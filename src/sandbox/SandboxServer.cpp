@@ -2,6 +2,7 @@
 
 #include "ManualSite.h"
 #include "TargetSite.h"
+#include "UpdateService.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -72,6 +73,7 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    UpdateService::addPaths(m_router);
 }
 
 void SandboxServer::acceptPending()

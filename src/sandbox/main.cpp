@@ -1,9 +1,11 @@
 // vantor-sandbox: local sites on 127.0.0.1 for offline runs of Vantor Pro.
 #include "sandbox/QuitOnSignal.h"
 #include "sandbox/SandboxServer.h"
+#include "sandbox/UpdateService.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 
@@ -49,6 +51,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption exitOption(QStringLiteral("exit-after"),
                                         QStringLiteral("Stop by itself after this many seconds."),
                                         QStringLiteral("seconds"));
+    const QCommandLineOption dataOption(
+        QStringLiteral("data"),
+        QStringLiteral("Serve the update service's lists from this directory instead of the built-in starter data."),
+        QStringLiteral("dir"));
+    parser.addOption(dataOption);
     parser.addOption(portOption);
     parser.addOption(logOption);
     parser.addOption(exitOption);
@@ -66,6 +73,13 @@ int main(int argc, char* argv[])
         if (!ok || exitAfter < 1 || exitAfter > 24 * 3600)
             return fail(QStringLiteral("--exit-after wants whole seconds from 1 to 86400, not \"%1\"")
                             .arg(parser.value(exitOption)));
+    }
+
+    if (parser.isSet(dataOption)) {
+        const QDir data(parser.value(dataOption));
+        if (!data.exists())
+            return fail(QStringLiteral("--data: there is no directory %1").arg(parser.value(dataOption)));
+        UpdateService::setDataDir(data.absolutePath());
     }
 
     QFile out;

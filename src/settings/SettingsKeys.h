@@ -37,6 +37,12 @@ inline constexpr QLatin1String Subscription("subscription");
 inline constexpr QLatin1String User("user");
 inline constexpr QLatin1String Pass("pass");
 
+// The update service's base address (http or https).
+inline constexpr QLatin1String Update("Update");
+inline constexpr QLatin1String Server("Server");
+// Without a Server key the updater asks the local sandbox.
+inline constexpr QLatin1String DefaultUpdateServer("http://127.0.0.1:8088");
+
 inline constexpr QLatin1String DefaultText("error");
 inline constexpr int DefaultPorts = 10;
 inline constexpr int DefaultTimeout = 40;

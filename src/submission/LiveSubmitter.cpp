@@ -119,12 +119,8 @@ void LiveSubmitter::StartEngineRequest(const QString& address, const QString& qu
             [this](THttpCli* sender, int, int) { FinishEngineRequest(sender); });
 
     client->setTag(row);
-    if (m_proxy.enabled) {
-        client->setProxy(m_proxy.host);
-        client->setProxyPort(m_proxy.port);
-        client->setProxyUsername(m_proxy.userName);
-        client->setProxyPassword(m_proxy.password);
-    }
+    if (m_proxyEnabled)
+        applyProxy(*client, m_proxy);
     try {
         if (m_engines->isValidRow(row))
             m_engines->setRowImage(row, RowImage::Running);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ProxyValues.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QLocale>
@@ -32,15 +34,6 @@ class LiveSubmitter : public QObject
     Q_OBJECT
 
 public:
-    struct Proxy
-    {
-        bool enabled = false;
-        QString host;
-        QString port;
-        QString userName;
-        QString password;
-    };
-
     explicit LiveSubmitter(EngineModel* engines, QObject* parent = nullptr);
     ~LiveSubmitter() override;
 
@@ -48,7 +41,13 @@ public:
 
     // The run's time-out in seconds, read afresh on every tick.
     void setTimeoutSource(std::function<int()> timeout) { m_timeout = std::move(timeout); }
-    void setProxy(const Proxy& proxy) { m_proxy = proxy; }
+    // From now on every request client gets these proxy values; before the
+    // first call, requests go direct.
+    void setProxy(const ProxyValues& proxy)
+    {
+        m_proxy = proxy;
+        m_proxyEnabled = true;
+    }
     // The clock and locale the "Date" cells are written with; without a
     // clock set, the system's.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
@@ -115,7 +114,8 @@ private:
     // The system clock's last second (seconds since the epoch) and its text.
     mutable qint64 m_nowSecond = -1;
     mutable QString m_nowText;
-    Proxy m_proxy;
+    ProxyValues m_proxy;
+    bool m_proxyEnabled = false;
     int m_ok = 0;
     int m_failed = 0;
     int m_timedOut = 0;
