@@ -266,6 +266,10 @@ void TestMainWindow::optionsMenuShowsWindows()
     window.UpdateBox->Memo1->setPlainText(QStringLiteral("old log"));
     item(window, "UpdateDatabase1")->trigger();
     QVERIFY(window.UpdateBox->isVisible());
+    // The old log is gone; showing the window wrote its lines for an empty database.
+    QVERIFY(window.UpdateBox->Memo1->toPlainText().startsWith(QLatin1String("Congratulations")));
+    // Chosen again while shown, the menu only empties the log.
+    item(window, "UpdateDatabase1")->trigger();
     QVERIFY(window.UpdateBox->Memo1->toPlainText().isEmpty());
     item(window, "Proxy1")->trigger();
     QVERIFY(window.Proxyset->isVisible());

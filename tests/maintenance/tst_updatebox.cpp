@@ -1,9 +1,16 @@
+#include "app/TSubmitMain.h"
 #include "maintenance/TUpdateBox.h"
 #include "net/THttpCli.h"
 #include "sandbox/SandboxLog.h"
 #include "sandbox/SandboxServer.h"
 #include "sandbox/UpdateService.h"
+#include "submission/AutoSubmitEnginesPage.h"
+#include "submission/EngineModel.h"
+#include "submission/ManualEngineModel.h"
+#include "submission/ManualEnginesPage.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
+#include "ui/TCLEDLabel.h"
 
 #include <QBuffer>
 #include <QLabel>
@@ -99,6 +106,7 @@ private slots:
     void loginStoredAndEncoded();
     void shownLines_data();
     void shownLines();
+    void mainWindowReloadsViews();
 };
 
 void TestUpdateBox::updatesAllFour()
@@ -242,6 +250,31 @@ void TestUpdateBox::shownLines()
     box.Memo1->setPlainText(QStringLiteral("old"));
     box.show();
     QCOMPARE(box.Memo1->toPlainText().split(QLatin1Char('\n')), lines);
+}
+
+void TestUpdateBox::mainWindowReloadsViews()
+{
+    UpdateFixture f;
+    f.lists.write(QStringLiteral("data.ist"), "E1=FFA|http://s/|http://127.0.0.1:8088/ok|\r\n"
+                                              "E2=ENGINE|http://s/|http://127.0.0.1:8088/ok|\r\n"
+                                              "E3=BATCH->5|http://s/|http://127.0.0.1:8088/ok|\r\n");
+    ScriptedDialogs dialogs;
+    TSubmitMain window;
+    window.UpdateBox->Button1Click();
+    EngineModel* engines = window.EnginesPage->model();
+    QStringList names;
+    for (int row = 0; row < engines->count(); ++row)
+        names << engines->engineName(row) + (engines->isChecked(row) ? "+" : "-");
+    // The empty line the marks leave is a line of the database like any other.
+    QCOMPARE(names, QStringList({"-", "E1+", "E2-", "E3+"}));
+    QCOMPARE(window.EnginesPage->TotalDis->value(), 6);
+    QStringList manual;
+    for (const QStringList& row : window.ManualPage->model()->rows())
+        manual << row.value(0);
+    QVERIFY(manual.contains(QStringLiteral("M1")) && manual.contains(QStringLiteral("M2")));
+    QVERIFY(!manual.contains(QStringLiteral("old line")));
+    QCOMPARE(window.ManualPage->ManLED->value(), manual.size());
+    QCOMPARE(dialogs.messages().size(), 0);
 }
 
 QTEST_MAIN(TestUpdateBox)
