@@ -11,7 +11,6 @@ void RankPageText::appendChunk(const char* data, int len)
     const qsizetype size = zero ? static_cast<const char*>(zero) - data : len;
     // The text so far ends with CR LF, so the chunk's lines simply follow it:
     // CR LF, LF or CR end a line; a last line without an ending still gets one.
-    m_text.reserve(m_text.size() + size + size / 16 + 2);
     qsizetype start = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const char c = data[i];

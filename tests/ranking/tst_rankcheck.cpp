@@ -326,9 +326,9 @@ void TestRankCheck::malformedInputEndsTheCheck()
 
 void TestRankCheck::bigPageKeepsTheWindowLive()
 {
-    // Four megabytes of result lines, the mark at the very end.
+    // Eight megabytes of result lines, the mark at the very end.
     const QByteArray block = "<li><a href=\"http://www.other.example/page\">Another result on this page</a></li>\n";
-    const qint64 count = 4 * 1024 * 1024 / block.size();
+    const qint64 count = 8 * 1024 * 1024 / block.size();
     ScriptedServer server;
     server.play(Script()
                     .awaitRequest()
@@ -353,7 +353,7 @@ void TestRankCheck::bigPageKeepsTheWindowLive()
     const qint64 elapsed = clock.elapsed();
     ticker.stop();
     QCOMPARE(f.result(0), RankCheck::foundText(server.url(QStringLiteral("/s?q=web design&o=0")), 10));
-    qInfo("4 MB page checked in %lld ms, %d ticks, longest gap %lld ms", elapsed, ticks, longestGap);
+    qInfo("8 MB page checked in %lld ms, %d ticks, longest gap %lld ms", elapsed, ticks, longestGap);
     QVERIFY(elapsed < 30000);
     QVERIFY(ticks > 0);
     QVERIFY2(longestGap < 2000, qPrintable(QString::number(longestGap)));
