@@ -35,23 +35,30 @@ void HtmlCellDelegate::layOut(QTextDocument& doc, const QStyleOptionViewItem& op
     doc.setHtml(html);
 }
 
-void HtmlCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+QPoint HtmlCellDelegate::prepare(QTextDocument& doc, QStyleOptionViewItem& opt, const QModelIndex& index) const
 {
-    QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     const QString html = opt.text;
     opt.text.clear();
+    layOut(doc, opt, html);
+    const QWidget* widget = opt.widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+    return QPoint(textRect.left(), textRect.top() + qMax(0, (textRect.height() - int(doc.size().height())) / 2));
+}
+
+void HtmlCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem opt = option;
+    QTextDocument doc;
+    const QPoint origin = prepare(doc, opt, index);
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
-    QTextDocument doc;
-    layOut(doc, opt, html);
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
     painter->save();
-    const int top = textRect.top() + qMax(0, (textRect.height() - int(doc.size().height())) / 2);
-    painter->translate(textRect.left(), top);
-    painter->setClipRect(QRect(0, 0, textRect.width(), textRect.height()));
+    painter->translate(origin);
+    painter->setClipRect(QRect(QPoint(0, 0), opt.rect.bottomRight() - origin));
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette = opt.palette;
     context.palette.setColor(QPalette::Text, opt.state & QStyle::State_Selected
@@ -64,26 +71,18 @@ void HtmlCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 QSize HtmlCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
     QTextDocument doc;
-    layOut(doc, opt, opt.text);
-    return QSize(int(doc.idealWidth()), qMax(int(doc.size().height()), QStyledItemDelegate::sizeHint(option, index).height()));
+    prepare(doc, opt, index);
+    return QSize(int(doc.idealWidth()),
+                 qMax(int(doc.size().height()), QStyledItemDelegate::sizeHint(option, index).height()));
 }
 
 QString HtmlCellDelegate::linkAt(const QStyleOptionViewItem& option, const QModelIndex& index, const QPoint& pos) const
 {
     QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QString html = opt.text;
-    opt.text.clear();
-    const QWidget* widget = opt.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
     QTextDocument doc;
-    layOut(doc, opt, html);
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
-    const int top = textRect.top() + qMax(0, (textRect.height() - int(doc.size().height())) / 2);
-    const QPointF inDoc = QPointF(opt.rect.topLeft() + pos) - QPointF(textRect.left(), top);
-    return doc.documentLayout()->anchorAt(inDoc);
+    const QPoint origin = prepare(doc, opt, index);
+    return doc.documentLayout()->anchorAt(QPointF(opt.rect.topLeft() + pos - origin));
 }
 
 bool HtmlCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,

@@ -34,6 +34,8 @@ protected:
 
 private:
     void layOut(QTextDocument& doc, const QStyleOptionViewItem& option, const QString& html) const;
+    // Fills opt from the index, lays the cell's HTML out in doc and returns where the document's top left goes.
+    QPoint prepare(QTextDocument& doc, QStyleOptionViewItem& opt, const QModelIndex& index) const;
 
     ImageList m_images;
 };
