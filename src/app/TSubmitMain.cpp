@@ -360,7 +360,12 @@ void TSubmitMain::createRanking()
     auto* layout = new QVBoxLayout(TabSheet7);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(RankingPage);
-    connect(RankingPage, &TRankingPage::flashStopRequested, m_flasher, &AttentionFlasher::stop);
+    // A control stopped mid-blink would keep its flashed look.
+    connect(RankingPage, &TRankingPage::flashStopRequested, this, [this] {
+        const int mode = m_flasher->mode();
+        m_flasher->stop();
+        m_flasher->restore(mode);
+    });
 }
 
 void TSubmitMain::createProjects(QWidget* column)

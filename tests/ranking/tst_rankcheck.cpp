@@ -94,6 +94,7 @@ private slots:
     void rowOutcomes();
     void shippedListOnTheSandbox();
     void cancelEndsTheCheckAndANewOneRuns();
+    void reloadingTheListEndsTheCheck();
     void malformedInputEndsTheCheck_data();
     void malformedInputEndsTheCheck();
     void bigPageKeepsTheWindowLive();
@@ -273,6 +274,31 @@ void TestRankCheck::cancelEndsTheCheckAndANewOneRuns()
     }
     QVERIFY(f.page.Button8->isEnabled());
     QCOMPARE(f.page.Button9->text(), QStringLiteral("Reset"));
+    QVERIFY(!f.page.isChecking());
+}
+
+void TestRankCheck::reloadingTheListEndsTheCheck()
+{
+    ScriptedServer server;
+    server.play({Script().awaitRequest().stall(), Hit});
+    Fixture f({engine(QStringLiteral("A"), server), engine(QStringLiteral("B"), server)});
+    // The updater stores a new list while the first fetch hangs.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (f.page.HttpRank->Phase() != THttpCli::AwaitingHeader)
+            return;
+        poll.stop();
+        f.writeList({engine(QStringLiteral("New"), server)});
+        f.page.loadRankList();
+    });
+    poll.start(10);
+    f.page.Button8Click();
+    QTest::qWait(200);
+    QCOMPARE(server.connectionCount(), 1);
+    QCOMPARE(f.model().count(), 1);
+    QCOMPARE(f.model().row(0).caption, QStringLiteral("New"));
+    QCOMPARE(f.result(0), QString());
+    QVERIFY(f.page.Button8->isEnabled());
     QVERIFY(!f.page.isChecking());
 }
 
