@@ -139,6 +139,7 @@ void TestRankCheck::pagesAndOffsets()
     QCOMPARE(f.model().row(0).image, RowImage::None);
     QVERIFY(f.page.Button8->isEnabled());
     QCOMPARE(f.page.Button9->text(), QStringLiteral("Reset"));
+    QVERIFY(f.dialogs.calls().isEmpty());
 }
 
 void TestRankCheck::rowOutcomes_data()
@@ -206,6 +207,7 @@ void TestRankCheck::rowOutcomes()
         QCOMPARE(f.model().row(i).image, RowImage::None);
         QCOMPARE(f.model().isChecked(i), checked[i]);
     }
+    QVERIFY(f.dialogs.calls().isEmpty());
 }
 
 void TestRankCheck::shippedListOnTheSandbox()
