@@ -47,8 +47,9 @@ RankLineParse parse(const QString& line)
     for (int i = 0; i < 6; ++i) {
         const std::optional<QStringView> field = cut(rest);
         if (!field) {
-            result.error = i < 5 ? QStringLiteral("The rank engine \"%1\" has only %2 of its 6 fields.").arg(name).arg(i)
-                                 : QStringLiteral("The rank engine \"%1\" has no \"|\" after its first offset.").arg(name);
+            result.error =
+                i < 5 ? QStringLiteral("The rank engine \"%1\" has only %2 of its 6 fields.").arg(name).arg(i)
+                      : QStringLiteral("The rank engine \"%1\" has no \"|\" after its first offset.").arg(name);
             return result;
         }
         fields[i] = *field;

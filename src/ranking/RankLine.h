@@ -13,7 +13,7 @@ struct RankLine
     QString queryTemplate; // "$query" stands for the keyword, "$page" for the page offset
     QString matchTemplate; // "$add" stands for addText, "$url" for the site address
     QString addText;
-    QString stripText;     // removed from the match text after the substitutions
+    QString stripText; // removed from the match text after the substitutions
     int firstOffset = 0;
 };
 

@@ -23,8 +23,7 @@
 
 namespace {
 
-template <typename T>
-T* named(T* widget, const char* name)
+template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -69,8 +68,9 @@ TRankingPage::TRankingPage(QWidget* parent) : QWidget(parent)
     RankView->setColumnWidth(RankListModel::ResultColumn, 300);
     m_resultDelegate = new HtmlCellDelegate(
         [](int n) {
-            return n >= 0 && n <= static_cast<int>(RowImage::TimedOut) ? EngineRowImages::image(static_cast<RowImage>(n))
-                                                                      : QImage();
+            return n >= 0 && n <= static_cast<int>(RowImage::TimedOut)
+                       ? EngineRowImages::image(static_cast<RowImage>(n))
+                       : QImage();
         },
         RankView);
     RankView->setItemDelegateForColumn(RankListModel::ResultColumn, m_resultDelegate);

@@ -72,17 +72,18 @@ SandboxResponse resultPage(const SandboxRequest& request)
             continue;
         const QByteArray address = rank == siteRank ? site : otherAddress(rank, keyword);
         list += "<LI VALUE=\"" + QByteArray::number(rank) + "\"><A HREF=\"" + address + "\">Result " +
-                QByteArray::number(rank) + " for " + escaped(keyword) + "</A><BR>\r\n<CITE>" +
-                withoutScheme(address) + "</CITE></LI>\r\n";
+                QByteArray::number(rank) + " for " + escaped(keyword) + "</A><BR>\r\n<CITE>" + withoutScheme(address) +
+                "</CITE></LI>\r\n";
     }
     SandboxResponse r;
     r.status = 200;
     r.reason = "OK";
     r.addHeader("Content-Type", "text/html");
-    r.body = "<HTML><HEAD><TITLE>" + escaped(keyword) + " - Sandbox Search</TITLE></HEAD>\r\n<BODY>\r\n"
-             "<H1>Sandbox Search</H1>\r\n<P>Results " + QByteArray::number(qMax<qint64>(first, 1)) + " to " +
-             QByteArray::number(first + ResultsPerPage - 1) + " for <B>" + escaped(keyword) +
-             "</B></P>\r\n<OL>\r\n" + list + "</OL>\r\n</BODY></HTML>\r\n";
+    r.body = "<HTML><HEAD><TITLE>" + escaped(keyword) +
+             " - Sandbox Search</TITLE></HEAD>\r\n<BODY>\r\n"
+             "<H1>Sandbox Search</H1>\r\n<P>Results " +
+             QByteArray::number(qMax<qint64>(first, 1)) + " to " + QByteArray::number(first + ResultsPerPage - 1) +
+             " for <B>" + escaped(keyword) + "</B></P>\r\n<OL>\r\n" + list + "</OL>\r\n</BODY></HTML>\r\n";
     return r;
 }
 

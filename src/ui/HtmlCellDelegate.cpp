@@ -91,8 +91,7 @@ bool HtmlCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, con
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && option.rect.contains(mouse->position().toPoint())) {
-            const QString address =
-                linkAt(option, index, mouse->position().toPoint() - option.rect.topLeft());
+            const QString address = linkAt(option, index, mouse->position().toPoint() - option.rect.topLeft());
             if (!address.isEmpty()) {
                 emit linkActivated(address);
                 return true;

@@ -668,12 +668,12 @@ void TestHttpCli::proxyRequestLine_data()
                                  << "pu" << QByteArray()
                                  << QList<QByteArray>{"GET http://site.test/ HTTP/1.0", "Host: site.test", pa}
                                  << QByteArray();
-    QTest::newRow("blank in the address") << "http://site.test/s?q=a b"
-                                          << "127.0.0.1:%PORT%"
-                                          << "80"
-                                          << "" << QByteArray()
-                                          << QList<QByteArray>{"GET http://site.test/s?q=a%20b HTTP/1.0", "Host: site.test"}
-                                          << QByteArray();
+    QTest::newRow("blank in the address")
+        << "http://site.test/s?q=a b"
+        << "127.0.0.1:%PORT%"
+        << "80"
+        << "" << QByteArray() << QList<QByteArray>{"GET http://site.test/s?q=a%20b HTTP/1.0", "Host: site.test"}
+        << QByteArray();
     QTest::newRow("redirect to a path") << "http://site.test:81/a/b"
                                         << "127.0.0.1:%PORT%"
                                         << "80"

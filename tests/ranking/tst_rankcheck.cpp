@@ -155,16 +155,17 @@ void TestRankCheck::rowOutcomes_data()
         << QList<Script>{Hit, Miss} << QList<bool>{true, false, true} << "30"
         << QStringList{"found 10 o=0", RankCheck::skippedText(), RankCheck::notFoundText(QStringLiteral("30"))}
         << QList<bool>{true, false, true} << 4;
-    QTest::newRow("letter case counts")
-        << QList<Script>{page("<A HREF=\"HTTP://WWW.SITE.EXAMPLE/\">")} << QList<bool>{true} << "10"
-        << QStringList{RankCheck::notFoundText(QStringLiteral("10"))} << QList<bool>{true} << 1;
+    QTest::newRow("letter case counts") << QList<Script>{page("<A HREF=\"HTTP://WWW.SITE.EXAMPLE/\">")}
+                                        << QList<bool>{true} << "10"
+                                        << QStringList{RankCheck::notFoundText(QStringLiteral("10"))}
+                                        << QList<bool>{true} << 1;
     QTest::newRow("a mark split over two chunks is not found")
         << QList<Script>{Script()
                              .awaitRequest()
                              .sendInParts("HTTP/1.0 200 OK\r\n\r\n<li>" + Mark + "</li>", 19 + 4 + 12)
                              .close()}
-        << QList<bool>{true} << "10" << QStringList{RankCheck::notFoundText(QStringLiteral("10"))}
-        << QList<bool>{true} << 1;
+        << QList<bool>{true} << "10" << QStringList{RankCheck::notFoundText(QStringLiteral("10"))} << QList<bool>{true}
+        << 1;
     QTest::newRow("an HTTP error, then the next page is fetched and found")
         << QList<Script>{failing(), Hit} << QList<bool>{true} << "50" << QStringList{"found 20 o=10"}
         << QList<bool>{true} << 2;
@@ -200,7 +201,8 @@ void TestRankCheck::rowOutcomes()
         QString expected = results[i];
         if (expected.startsWith(QLatin1String("found "))) {
             const QStringList parts = expected.split(QLatin1Char(' '));
-            expected = RankCheck::foundText(server.url(QStringLiteral("/s?q=web design&") + parts[2]), parts[1].toInt());
+            expected =
+                RankCheck::foundText(server.url(QStringLiteral("/s?q=web design&") + parts[2]), parts[1].toInt());
         }
         QCOMPARE(f.result(i), expected);
         QCOMPARE(f.model().row(i).date, dated[i] ? today() : QString());
@@ -311,14 +313,19 @@ void TestRankCheck::malformedInputEndsTheCheck_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("first offset not a number")
-        << "Bad|http://127.0.0.1:1/|m|||one|" << "10"
+        << "Bad|http://127.0.0.1:1/|m|||one|"
+        << "10"
         << "The rank engine \"Bad\" has a first offset that is not a number: \"one\".";
-    QTest::newRow("no bar after the first offset")
-        << "Bad|http://127.0.0.1:1/|m|||0" << "10" << "The rank engine \"Bad\" has no \"|\" after its first offset.";
+    QTest::newRow("no bar after the first offset") << "Bad|http://127.0.0.1:1/|m|||0"
+                                                   << "10"
+                                                   << "The rank engine \"Bad\" has no \"|\" after its first offset.";
     QTest::newRow("no line for the row")
-        << "" << "10" << "The rank engine list has no line for \"Second\" (row 2); load the list again.";
+        << ""
+        << "10"
+        << "The rank engine list has no line for \"Second\" (row 2); load the list again.";
     QTest::newRow("top not a number") << "Second|http://127.0.0.1:1/|m|||0|"
-                                      << "lots" << "\"Check Ranking in Top\" must be a whole number of results, not \"lots\".";
+                                      << "lots"
+                                      << "\"Check Ranking in Top\" must be a whole number of results, not \"lots\".";
 }
 
 void TestRankCheck::malformedInputEndsTheCheck()
@@ -390,7 +397,8 @@ void TestRankCheck::bigPageKeepsTheWindowLive()
 void TestRankCheck::mainWindowWiring()
 {
     TempProgramDir dir;
-    dir.write(QStringLiteral("data/ranking.ist"), "One|http://127.0.0.1:1/|m|||0|\r\nTwo|http://127.0.0.1:1/|m|||0|\r\n");
+    dir.write(QStringLiteral("data/ranking.ist"),
+              "One|http://127.0.0.1:1/|m|||0|\r\nTwo|http://127.0.0.1:1/|m|||0|\r\n");
     TSubmitMain window;
     TRankingPage* page = window.RankingPage;
     QVERIFY(page);

@@ -58,13 +58,13 @@ void TestRankLines::parse_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("whole") << "Web|http://s/?q=$query&p=$page|<a href=\"$url\"|add|http://|1|ignored|"
-                           << QStringList{"Web", "http://s/?q=$query&p=$page", "<a href=\"$url\"", "add", "http://", "1"}
+                           << QStringList{"Web", "http://s/?q=$query&p=$page", "<a href=\"$url\"", "add", "http://",
+                                          "1"}
                            << QString();
     QTest::newRow("empty fields, blanks round the offset")
         << "E|q||||  10 |" << QStringList{"E", "q", "", "", "", "10"} << QString();
-    QTest::newRow("offset not a number")
-        << "Odd|q|m|||1x|" << QStringList()
-        << "The rank engine \"Odd\" has a first offset that is not a number: \"1x\".";
+    QTest::newRow("offset not a number") << "Odd|q|m|||1x|" << QStringList()
+                                         << "The rank engine \"Odd\" has a first offset that is not a number: \"1x\".";
     QTest::newRow("empty offset") << "Gap|q|m||||" << QStringList()
                                   << "The rank engine \"Gap\" has a first offset that is not a number: \"\".";
     QTest::newRow("no bar after the offset")
@@ -87,9 +87,9 @@ void TestRankLines::parse()
     if (!parsed.line)
         return;
     const RankLine& e = *parsed.line;
-    QCOMPARE((QStringList{e.name, e.queryTemplate, e.matchTemplate, e.addText, e.stripText,
-                          QString::number(e.firstOffset)}),
-             fields);
+    QCOMPARE(
+        (QStringList{e.name, e.queryTemplate, e.matchTemplate, e.addText, e.stripText, QString::number(e.firstOffset)}),
+        fields);
 }
 
 void TestRankLines::substitutions_data()
@@ -102,19 +102,34 @@ void TestRankLines::substitutions_data()
     QTest::addColumn<QString>("match");
 
     QTest::newRow("keyword as typed, every mark, any case")
-        << "E|http://s/?q=$query&again=$QUERY&p=$Page&p2=$page|<a href=\"$url\">|||0|" << "web design"
-        << "http://x/" << 21 << "http://s/?q=web design&again=web design&p=21&p2=21" << "<a href=\"http://x/\">";
-    QTest::newRow("add, then url, then strip")
-        << "E|q|$ADD$url</cite>|<cite>|http://|0|" << "k"
-        << "http://www.site.example/" << 0 << "q" << "<cite>www.site.example/</cite>";
-    QTest::newRow("add text holding $url gets the address")
-        << "E|q|$add|[$url]||0|" << "k" << "http://a/" << 0 << "q" << "[http://a/]";
-    QTest::newRow("strip ignores case and empties every occurrence")
-        << "E|q|$url $url||HTTP://|0|" << "k" << "http://a/" << 0 << "q" << "a/ a/";
-    QTest::newRow("empty strip changes nothing") << "E|q|<$url>|||0|" << "k" << "u" << 0 << "q" << "<u>";
-    QTest::newRow("a keyword holding the mark is not substituted again")
-        << "E|s?q=$query|m|||0|" << "$query" << "u" << 5 << "s?q=$query" << "m";
-    QTest::newRow("negative offset") << "E|s?p=$page|m|||-10|" << "k" << "u" << -10 << "s?p=-10" << "m";
+        << "E|http://s/?q=$query&again=$QUERY&p=$Page&p2=$page|<a href=\"$url\">|||0|"
+        << "web design"
+        << "http://x/" << 21 << "http://s/?q=web design&again=web design&p=21&p2=21"
+        << "<a href=\"http://x/\">";
+    QTest::newRow("add, then url, then strip") << "E|q|$ADD$url</cite>|<cite>|http://|0|"
+                                               << "k"
+                                               << "http://www.site.example/" << 0 << "q"
+                                               << "<cite>www.site.example/</cite>";
+    QTest::newRow("add text holding $url gets the address") << "E|q|$add|[$url]||0|"
+                                                            << "k"
+                                                            << "http://a/" << 0 << "q"
+                                                            << "[http://a/]";
+    QTest::newRow("strip ignores case and empties every occurrence") << "E|q|$url $url||HTTP://|0|"
+                                                                     << "k"
+                                                                     << "http://a/" << 0 << "q"
+                                                                     << "a/ a/";
+    QTest::newRow("empty strip changes nothing") << "E|q|<$url>|||0|"
+                                                 << "k"
+                                                 << "u" << 0 << "q"
+                                                 << "<u>";
+    QTest::newRow("a keyword holding the mark is not substituted again") << "E|s?q=$query|m|||0|"
+                                                                         << "$query"
+                                                                         << "u" << 5 << "s?q=$query"
+                                                                         << "m";
+    QTest::newRow("negative offset") << "E|s?p=$page|m|||-10|"
+                                     << "k"
+                                     << "u" << -10 << "s?p=-10"
+                                     << "m";
 }
 
 void TestRankLines::substitutions()
@@ -162,20 +177,20 @@ void TestRankLines::pageText_data()
     QTest::addColumn<QString>("mark");
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("each chunk starts a line") << QList<QByteArray>{"<a href=\"http://x", "/\">"}
-                                              << QByteArray("<a href=\"http://x\r\n/\">") << "<a href=\"http://x/\">"
-                                              << false;
-    QTest::newRow("mark inside one chunk") << QList<QByteArray>{"aa <a href=\"http://x/\"> bb"}
-                                           << QByteArray("aa <a href=\"http://x/\"> bb") << "<a href=\"http://x/\">"
-                                           << true;
+    QTest::newRow("each chunk starts a line")
+        << QList<QByteArray>{"<a href=\"http://x", "/\">"} << QByteArray("<a href=\"http://x\r\n/\">")
+        << "<a href=\"http://x/\">" << false;
+    QTest::newRow("mark inside one chunk")
+        << QList<QByteArray>{"aa <a href=\"http://x/\"> bb"} << QByteArray("aa <a href=\"http://x/\"> bb")
+        << "<a href=\"http://x/\">" << true;
     QTest::newRow("letter case counts") << QList<QByteArray>{"<A HREF=\"HTTP://X/\">"}
                                         << QByteArray("<A HREF=\"HTTP://X/\">") << "<a href=\"http://x/\">" << false;
-    QTest::newRow("line ends become CR LF") << QList<QByteArray>{"a\nb\rc\r\nd\n"} << QByteArray("a\r\nb\r\nc\r\nd")
-                                            << "b\r\nc" << true;
+    QTest::newRow("line ends become CR LF")
+        << QList<QByteArray>{"a\nb\rc\r\nd\n"} << QByteArray("a\r\nb\r\nc\r\nd") << "b\r\nc" << true;
     QTest::newRow("CR and LF split over chunks make an empty line")
         << QList<QByteArray>{"a\r", "\nb"} << QByteArray("a\r\n\r\nb") << "a" << true;
-    QTest::newRow("a zero byte ends the chunk") << QList<QByteArray>{QByteArray("ab\0hidden", 9), "c"}
-                                                << QByteArray("ab\r\nc") << "hidden" << false;
+    QTest::newRow("a zero byte ends the chunk")
+        << QList<QByteArray>{QByteArray("ab\0hidden", 9), "c"} << QByteArray("ab\r\nc") << "hidden" << false;
     QTest::newRow("empty mark is never found") << QList<QByteArray>{"abc"} << QByteArray("abc") << "" << false;
     QTest::newRow("UTF-8 page") << QList<QByteArray>{"caf\xc3\xa9"} << QByteArray("caf\xc3\xa9")
                                 << QStringLiteral("caf\u00e9") << true;
