@@ -8,6 +8,7 @@
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
 #include "projects/ProjectStore.h"
+#include "ranking/TRankingPage.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "submission/AutoSubmitEnginesPage.h"
@@ -133,7 +134,10 @@ void TSubmitMain::createMenus()
 
     QMenu* ranking = addMenu(QStringLiteral("Ranking1"), QStringLiteral("Ranking"));
     onOpen(ranking, [this] { showPage(Page::Ranking); });
-    addItem(ranking, QStringLiteral("ResetList1"), QStringLiteral("Reset List"), [this] { showPage(Page::Ranking); });
+    addItem(ranking, QStringLiteral("ResetList1"), QStringLiteral("Reset List"), [this] {
+        showPage(Page::Ranking);
+        RankingPage->Label15Click();
+    });
 
     QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
     onOpen(metaTags, [this] { showPage(Page::MetaTags); });
@@ -173,6 +177,7 @@ void TSubmitMain::createPages()
     TabSheet1 = makePage(QStringLiteral("TabSheet1"));
     TabSheet4 = makePage(QStringLiteral("TabSheet4"));
     TabSheet7 = makePage(QStringLiteral("TabSheet7"));
+    createRanking();
     TabSheet8 = makePage(QStringLiteral("TabSheet8"));
     ReportsPage = new TReportsPage(TabSheet8);
     (new QVBoxLayout(TabSheet8))->addWidget(ReportsPage);
@@ -276,7 +281,9 @@ void TSubmitMain::runStartup()
     // Step 10: the project list from the project index.
     m_projectStore->setProgramDir(m_programDir);
     runCommand(this, [this] { m_projectStore->loadIndex(); });
-    // Step 11 (rank list) arrives with its page.
+    // Step 11: the rank-check list.
+    RankingPage->setProgramDir(m_programDir);
+    runCommand(this, [this] { RankingPage->loadRankList(); });
 }
 
 void TSubmitMain::readApplicationSettings()
@@ -329,7 +336,10 @@ void TSubmitMain::wireMaintenance()
     Proxyset->setProgramDir(m_programDir);
     // The proxy reaches every client but the updater's.
     connect(Proxyset, &TProxyset::proxyApplied, this,
-            [this](const ProxyValues& proxy) { m_liveSubmitter->setProxy(proxy); });
+            [this](const ProxyValues& proxy) {
+                m_liveSubmitter->setProxy(proxy);
+                applyProxy(*RankingPage->HttpRank, proxy);
+            });
 
     UpdateBox->setProgramDir(m_programDir);
     UpdateBox->setEngineCount([this] { return EnginesPage->database().count(); });
@@ -347,7 +357,7 @@ void TSubmitMain::wireMaintenance()
     });
     connect(UpdateBox, &TUpdateBox::engineFilterRequested, this,
             [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); }); });
-    // The rank list reload (rankListChanged) is connected when the Ranking page arrives.
+    connect(UpdateBox, &TUpdateBox::rankListChanged, RankingPage, &TRankingPage::loadRankList);
 }
 
 void TSubmitMain::createRun()
@@ -375,6 +385,20 @@ void TSubmitMain::createRun()
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
 }
 
+void TSubmitMain::createRanking()
+{
+    RankingPage = new TRankingPage(TabSheet7);
+    auto* layout = new QVBoxLayout(TabSheet7);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(RankingPage);
+    // A control stopped mid-blink would keep its flashed look.
+    connect(RankingPage, &TRankingPage::flashStopRequested, this, [this] {
+        const int mode = m_flasher->mode();
+        m_flasher->stop();
+        m_flasher->restore(mode);
+    });
+}
+
 void TSubmitMain::createProjects(QWidget* column)
 {
     ProjectEditor = new ProjectEditorPage(TabSheet5);
@@ -399,6 +423,7 @@ void TSubmitMain::createProjects(QWidget* column)
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
     connect(m_projectStore, &ProjectStore::countChanged, CLEDLabel1,
             [this](int count) { CLEDLabel1->setValue(count); });
+    connect(ProjectEditor, &ProjectEditorPage::urlChanged, RankingPage, &TRankingPage::setRankUrl);
     // The copies into the Import Wizard, Ranking and Meta Tags pages, the
     // "Spider URL" option (setSpiderUrlOption) and the doorway page
     // (projectLoaded) are connected here as those pages arrive.

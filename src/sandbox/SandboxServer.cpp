@@ -1,6 +1,7 @@
 #include "SandboxServer.h"
 
 #include "ManualSite.h"
+#include "SearchSite.h"
 #include "TargetSite.h"
 #include "UpdateService.h"
 
@@ -73,6 +74,7 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    SearchSite::addPaths(m_router);
     UpdateService::addPaths(m_router);
 }
 

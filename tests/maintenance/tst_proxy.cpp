@@ -4,6 +4,8 @@
 #include "net/THttpCli.h"
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
+#include "ranking/RankListModel.h"
+#include "ranking/TRankingPage.h"
 #include "sandbox/SandboxServer.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
@@ -17,6 +19,7 @@
 #include "support/TinyproxyPeer.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -160,6 +163,9 @@ void TestProxy::throughTinyproxy()
     dir.write(QStringLiteral("data/data.ist"), "Plain=FFA|http://s/|" + sandboxAddress +
                                                    "/ok|\r\nSecure=FFA|http://s/|" +
                                                    secure.url(QStringLiteral("/index.html")).toUtf8() + "|\r\n");
+    dir.write(QStringLiteral("data/ranking.ist"), "Mine|" + sandboxAddress +
+                                                      "/search?q=$query&start=$page&site=http://mysite.example/"
+                                                      "&rank=4|<A HREF=\"$url\"|||0|\r\n");
     dir.write(QStringLiteral("data/session/session.zro"), "[Session]\r\nCount=0\r\n[List]\r\n0=mysite\r\n");
     dir.write(QStringLiteral("data/session/mysite.zro"), "[mysite]\r\nurl=http://mysite.example\r\ntitle=T\r\n");
     // A host with its own port and an empty Port box.
@@ -191,10 +197,24 @@ void TestProxy::throughTinyproxy()
     QVERIFY(submit(2));
     QTRY_COMPARE_WITH_TIMEOUT(proxy.logText().count(plainLine), 2, 3000);
 
+    window.RankingPage->ComboBox1->setEditText(QStringLiteral("tools"));
+    window.RankingPage->RankUrl->setText(QStringLiteral("http://mysite.example/"));
+    window.RankingPage->Button8Click();
+    QVERIFY(window.RankingPage->model()->row(0).result.contains(QLatin1String("You Ranked In the top 10")));
+    QTRY_VERIFY_WITH_TIMEOUT(proxy.logText().contains(QStringLiteral("GET %1/search?q=tools").arg(
+                                 QString::fromUtf8(sandboxAddress))),
+                             3000);
+
     // The updater goes direct: the sandbox sees its requests, the proxy does not.
     window.UpdateBox->Button1Click();
     QVERIFY(sandboxLog.data().contains("/?action=dbupdate&version=pro&update=mandata&user=&pass="));
     QVERIFY(!proxy.logText().contains(QLatin1String("dbupdate")));
+    // The rank list shows the list the update stored.
+    QStringList captions;
+    for (int row = 0; row < window.RankingPage->model()->rowCount(); ++row)
+        captions << window.RankingPage->model()->row(row).caption;
+    QVERIFY2(captions.contains(QStringLiteral("Sandbox Search")) && !captions.contains(QStringLiteral("Mine")),
+             qPrintable(captions.join(QLatin1Char(','))));
     THttpCli::setExtraCaCertificates({});
 }
 

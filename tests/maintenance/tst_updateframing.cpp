@@ -89,6 +89,7 @@ void TestUpdateFraming::serviceServesStarterData_data()
     QTest::addColumn<QByteArray>("kind");
     QTest::addColumn<QString>("file");
     QTest::newRow("categories") << QByteArray("categories") << "catagory.ist";
+    QTest::newRow("ranking") << QByteArray("ranking") << "ranking.ist";
     QTest::newRow("engines") << QByteArray("engines") << "data.ist";
     QTest::newRow("mandata") << QByteArray("mandata") << "datam.ist";
 }
