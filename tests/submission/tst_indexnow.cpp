@@ -3,7 +3,9 @@
 #include "app/TSubmitMain.h"
 #include "net/THttpCli.h"
 #include "projects/ProjectEditorPage.h"
+#include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineLine.h"
+#include "submission/EngineModel.h"
 #include "submission/IndexNowKeyCheck.h"
 #include "submission/IndexNowRequest.h"
 #include "submission/RunProject.h"
@@ -11,7 +13,9 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
+#include "ui/TCLEDLabel.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
@@ -55,6 +59,7 @@ class TestIndexNow : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void filterFollowsSearchEngines();
     void composition_data();
     void composition();
     void checkKey_data();
@@ -93,6 +98,38 @@ void TestIndexNow::initTestCase()
 void TestIndexNow::cleanupTestCase()
 {
     THttpCli::setExtraCaCertificates({});
+}
+
+void TestIndexNow::filterFollowsSearchEngines()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/data.ist"), "Bing=IndexNow|https://www.bing.com/|https://www.bing.com/indexnow|\r\n"
+                                               "Engine=ENGINE|http://e/|http://e/add|\r\n"
+                                               "Links=FFA|http://f/|http://f/add|\r\n");
+    AutoSubmitEnginesPage page;
+    page.setProgramDir(dir.path());
+    QVERIFY(page.LoadEngineDatabase());
+    page.ApplyEngineFilter(EngineFilter::Scope::All);
+    EngineModel& model = *page.model();
+    auto checked = [&model](const QString& name) {
+        for (int row = 0; row < model.count(); ++row) {
+            if (model.engineName(row) == name)
+                return model.isChecked(row);
+        }
+        return false;
+    };
+    // Unchecked at start, as the search engines are.
+    QVERIFY(!checked(QStringLiteral("Bing")));
+    QCOMPARE(page.TotalDis->value(), 1);
+    QTest::mouseClick(page.BitCheckBox4, Qt::LeftButton);
+    QVERIFY(checked(QStringLiteral("Bing")) && checked(QStringLiteral("Engine")));
+    QCOMPARE(page.TotalDis->value(), 3);
+    // Another box leaves its mark alone, also one set by hand.
+    model.setChecked(0, false);
+    QTest::mouseClick(page.BitCheckBox6, Qt::LeftButton);
+    QVERIFY(!checked(QStringLiteral("Bing")));
+    QTest::mouseClick(page.BitCheckBox4, Qt::LeftButton);
+    QVERIFY(!checked(QStringLiteral("Bing")) && !checked(QStringLiteral("Engine")));
 }
 
 void TestIndexNow::composition_data()
