@@ -111,7 +111,7 @@ void IndexNowKeyCheck::requestDone()
         result.outcome = Outcome::OtherContent;
     } else if (m_timedOut) {
         result.outcome = Outcome::NoAnswer;
-        result.detail = QStringLiteral("no answer within %1 seconds").arg(m_timeoutMs / 1000);
+        result.detail = QStringLiteral("no answer within %1 seconds").arg((m_timeoutMs + 999) / 1000);
     } else if (!m_headerSeen) {
         result.outcome =
             text.startsWith(QLatin1String("TLS handshake failed")) ? Outcome::TlsFailure : Outcome::NoAnswer;
