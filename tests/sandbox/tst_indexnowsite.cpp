@@ -45,45 +45,32 @@ class TestIndexNowSite : public QObject
 private slots:
     void answers_data()
     {
-        QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QByteArray>("target");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("reason");
         const QByteArray page = "url=https%3A%2F%2Fsite.example%2Fa%3Fb%3Dc";
-        QTest::newRow("known key") << QByteArray("GET") << "/indexnow?" + page + "&key=" + Old << 200 << QByteArray("OK");
-        QTest::newRow("key order free") << QByteArray("GET") << "/indexnow?key=" + Old + "&" + page << 200
-                                        << QByteArray("OK");
-        QTest::newRow("fresh key") << QByteArray("GET") << "/indexnow?" + page + "&key=" + Fresh << 202
-                                   << QByteArray("Accepted");
-        QTest::newRow("no url") << QByteArray("GET") << "/indexnow?key=" + Old << 400 << QByteArray("Bad Request");
-        QTest::newRow("empty key") << QByteArray("GET") << "/indexnow?" + page + "&key=" << 400
-                                   << QByteArray("Bad Request");
-        QTest::newRow("no query") << QByteArray("GET") << QByteArray("/indexnow") << 400 << QByteArray("Bad Request");
-        QTest::newRow("short key") << QByteArray("GET") << "/indexnow?" + page + "&key=abc" << 422
-                                   << QByteArray("Unprocessable Entity");
-        QTest::newRow("key with %26") << QByteArray("GET") << "/indexnow?" + page + "&key=abcdefgh%26x%3D1" << 422
-                                      << QByteArray("Unprocessable Entity");
-        QTest::newRow("url not web") << QByteArray("GET") << "/indexnow?url=ftp%3A%2F%2Fx&key=" + Old << 422
-                                     << QByteArray("Unprocessable Entity");
-        QTest::newRow("unknown key") << QByteArray("GET") << "/indexnow?" + page + "&key=nobody-knows-me" << 403
-                                     << QByteArray("Forbidden");
-        QTest::newRow("key file") << QByteArray("GET") << "/" + Old + ".txt" << 200 << QByteArray("OK");
-        QTest::newRow("unknown key file") << QByteArray("GET") << QByteArray("/nobody-knows-me.txt") << 404
-                                          << QByteArray("Not Found");
-        QTest::newRow("other path") << QByteArray("GET") << QByteArray("/x/y.txt") << 404 << QByteArray("Not Found");
+        QTest::newRow("known key") << "/indexnow?" + page + "&key=" + Old << 200;
+        QTest::newRow("key first") << "/indexnow?key=" + Old + "&" + page << 200;
+        QTest::newRow("fresh key") << "/indexnow?" + page + "&key=" + Fresh << 202;
+        QTest::newRow("no url") << "/indexnow?key=" + Old << 400;
+        QTest::newRow("empty key") << "/indexnow?" + page + "&key=" << 400;
+        QTest::newRow("no query") << QByteArray("/indexnow") << 400;
+        QTest::newRow("short key") << "/indexnow?" + page + "&key=abc" << 422;
+        QTest::newRow("key with %26") << "/indexnow?" + page + "&key=abcdefgh%26x%3D1" << 422;
+        QTest::newRow("url not web") << "/indexnow?url=ftp%3A%2F%2Fx&key=" + Old << 422;
+        QTest::newRow("unknown key") << "/indexnow?" + page + "&key=nobody-knows-me" << 403;
+        QTest::newRow("key file") << "/" + Old + ".txt" << 200;
+        QTest::newRow("unknown key file") << QByteArray("/nobody-knows-me.txt") << 404;
+        QTest::newRow("other path") << QByteArray("/x/y.txt") << 404;
     }
 
     void answers()
     {
-        QFETCH(QByteArray, method);
         QFETCH(QByteArray, target);
         QFETCH(int, status);
-        QFETCH(QByteArray, reason);
         Site site;
         site.keys->add(Fresh, site.now - IndexNowKeys::FreshMs + 1000);
-        const SandboxResponse r = site.request(method, target);
+        const SandboxResponse r = site.request("GET", target);
         QCOMPARE(r.status, status);
-        QCOMPARE(r.reason, reason);
         if (target.endsWith(".txt") && status == 200)
             QCOMPARE(r.body, Old);
     }
