@@ -66,8 +66,9 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     ClearButton = new QPushButton(QStringLiteral("Clear"), this);
     ClearButton->setObjectName(QStringLiteral("ClearButton"));
     IndexNowKey = addLineEdit(QStringLiteral("IndexNowKey"), 128,
-                              QStringLiteral("The key that lets IndexNow search engines take this site's pages: 8 to "
-                                             "128 letters, digits and \"-\". Upload it to your site as <key>.txt."));
+                              QStringLiteral("The key that lets IndexNow search engines take this site's pages: "
+                                             "8 to 128 letters, digits and \"-\", served by your site as the "
+                                             "file KEY.txt in its top folder."));
     GenerateKey = new QPushButton(QStringLiteral("Generate"), this);
     GenerateKey->setObjectName(QStringLiteral("GenerateKey"));
     CheckKey = new QPushButton(QStringLiteral("Check Key"), this);

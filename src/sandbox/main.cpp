@@ -77,8 +77,9 @@ int main(int argc, char* argv[])
 
     for (const QString& key : parser.values(keyOption)) {
         if (!IndexNowSite::defaultKeys()->add(key.toLatin1()))
-            return fail(QStringLiteral("--indexnow-key wants 8 to 128 characters of a-z, A-Z, 0-9 and \"-\", not \"%1\"")
-                            .arg(key));
+            return fail(
+                QStringLiteral("--indexnow-key wants 8 to 128 characters of a-z, A-Z, 0-9 and \"-\", not \"%1\"")
+                    .arg(key));
     }
 
     QFile out;

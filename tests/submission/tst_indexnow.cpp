@@ -83,7 +83,8 @@ void TestIndexNow::initTestCase()
     m_site = std::make_unique<NginxPeer>();
     m_site->setTls(good.certificate, good.key);
     QVERIFY(m_site->addFile(QStringLiteral("/found-key-1.txt"), "found-key-1"));
-    QVERIFY(m_site->addFile(QStringLiteral("/found-key-2.txt"), "\xEF\xBB\xBF" "found-key-2\r\n"));
+    QVERIFY(m_site->addFile(QStringLiteral("/found-key-2.txt"), "\xEF\xBB\xBF"
+                                                                "found-key-2\r\n"));
     QVERIFY(m_site->addFile(QStringLiteral("/other-key-1.txt"), "found-key-1"));
     QVERIFY(m_site->addFile(QStringLiteral("/long-key-1.txt"), "long-key-1" + QByteArray(5000, ' ')));
     QVERIFY2(m_site->start(), qPrintable(m_site->errorString()));
@@ -133,16 +134,16 @@ void TestIndexNow::composition_data()
         filled += (field == 21 ? QStringLiteral("POST") : QStringLiteral("p%1").arg(field)) + QLatin1Char('|');
     const QString key = QStringLiteral("0123456789abcdef0123456789abcdef");
 
-    QTest::newRow("plain page") << bare << "http://my.example/" << key
-                                << "url=http%3A%2F%2Fmy.example%2F&key=" + key;
+    QTest::newRow("plain page") << bare << "http://my.example/" << key << "url=http%3A%2F%2Fmy.example%2F&key=" + key;
     QTest::newRow("&, #, blanks, non-ASCII")
         << bare << QStringLiteral("https://my.example/a b?x=1&y=2#top \u00e9") << key
         << "url=https%3A%2F%2Fmy.example%2Fa%20b%3Fx%3D1%26y%3D2%23top%20%C3%A9&key=" + key;
     QTest::newRow("unreserved kept") << bare << "http://my.example/A-z_0.9~" << key
                                      << "url=http%3A%2F%2Fmy.example%2FA-z_0.9~&key=" + key;
-    QTest::newRow("parameter fields and POST ignored") << filled << "http://my.example/" << key
-                                                       << "url=http%3A%2F%2Fmy.example%2F&key=" + key;
-    QTest::newRow("malformed key cannot add parameters") << bare << "http://my.example/" << "ab&c=d e"
+    QTest::newRow("parameter fields and POST ignored")
+        << filled << "http://my.example/" << key << "url=http%3A%2F%2Fmy.example%2F&key=" + key;
+    QTest::newRow("malformed key cannot add parameters") << bare << "http://my.example/"
+                                                         << "ab&c=d e"
                                                          << "url=http%3A%2F%2Fmy.example%2F&key=ab%26c%3Dd%20e";
     QTest::newRow("empty url") << bare << "" << key << "url=&key=" + key;
 }
@@ -173,19 +174,42 @@ void TestIndexNow::checkKey_data()
     QTest::addColumn<IndexNowKeyCheck::Outcome>("outcome");
     QTest::addColumn<QString>("detail");
     using O = IndexNowKeyCheck::Outcome;
-    QTest::newRow("found") << "site" << "/shop/page.html?x=1" << "found-key-1" << O::Found << "";
-    QTest::newRow("found with BOM and line end") << "site" << "/" << "found-key-2" << O::Found << "";
-    QTest::newRow("missing") << "site" << "/" << "missing-key-1" << O::NotFound << "404 Not Found";
-    QTest::newRow("other content") << "site" << "/" << "other-key-1" << O::OtherContent << "";
-    QTest::newRow("beyond the size read") << "site" << "/" << "long-key-1" << O::OtherContent << "";
-    QTest::newRow("certificate for another name") << "otherName" << "/" << "found-key-1" << O::TlsFailure
-                                                  << "TLS handshake failed";
-    QTest::newRow("refused") << "closed" << "/" << "found-key-1" << O::NoAnswer << "";
-    QTest::newRow("never answers") << "silent" << "/" << "found-key-1" << O::NoAnswer << "no answer within";
-    QTest::newRow("no URL") << "none" << "" << "found-key-1" << O::NoUrl << "";
-    QTest::newRow("not a web address") << "none" << "ftp://my.example/" << "found-key-1" << O::BadUrl << "";
-    QTest::newRow("no key") << "none" << "http://my.example/" << "" << O::NoKey << "";
-    QTest::newRow("key of the wrong form") << "none" << "http://my.example/" << "short" << O::BadKey << "";
+    QTest::newRow("found") << "site"
+                           << "/shop/page.html?x=1"
+                           << "found-key-1" << O::Found << "";
+    QTest::newRow("found with BOM and line end") << "site"
+                                                 << "/"
+                                                 << "found-key-2" << O::Found << "";
+    QTest::newRow("missing") << "site"
+                             << "/"
+                             << "missing-key-1" << O::NotFound << "404 Not Found";
+    QTest::newRow("other content") << "site"
+                                   << "/"
+                                   << "other-key-1" << O::OtherContent << "";
+    QTest::newRow("beyond the size read") << "site"
+                                          << "/"
+                                          << "long-key-1" << O::OtherContent << "";
+    QTest::newRow("certificate for another name") << "otherName"
+                                                  << "/"
+                                                  << "found-key-1" << O::TlsFailure << "TLS handshake failed";
+    QTest::newRow("refused") << "closed"
+                             << "/"
+                             << "found-key-1" << O::NoAnswer << "";
+    QTest::newRow("never answers") << "silent"
+                                   << "/"
+                                   << "found-key-1" << O::NoAnswer << "no answer within";
+    QTest::newRow("no URL") << "none"
+                            << ""
+                            << "found-key-1" << O::NoUrl << "";
+    QTest::newRow("not a web address") << "none"
+                                       << "ftp://my.example/"
+                                       << "found-key-1" << O::BadUrl << "";
+    QTest::newRow("no key") << "none"
+                            << "http://my.example/"
+                            << "" << O::NoKey << "";
+    QTest::newRow("key of the wrong form") << "none"
+                                           << "http://my.example/"
+                                           << "short" << O::BadKey << "";
 }
 
 void TestIndexNow::checkKey()
@@ -243,7 +267,8 @@ void TestIndexNow::checkKeyButtonShowsTheOutcome()
     // Each failure has its own words.
     QSet<QString> texts;
     for (int o = 0; o <= int(IndexNowKeyCheck::Outcome::NoAnswer); ++o)
-        texts.insert(IndexNowKeyCheck::message({IndexNowKeyCheck::Outcome(o), QStringLiteral("a"), QStringLiteral("d")}));
+        texts.insert(
+            IndexNowKeyCheck::message({IndexNowKeyCheck::Outcome(o), QStringLiteral("a"), QStringLiteral("d")}));
     QCOMPARE(texts.size(), int(IndexNowKeyCheck::Outcome::NoAnswer) + 1);
 }
 

@@ -99,15 +99,15 @@ void TestIndexNowRun::mixedRun()
     dir.write(QStringLiteral("data/data.ist"), lines);
 
     const QList<QPair<QString, QByteArray>> projects = {
-        {QStringLiteral("a-fresh"), KeyFresh}, {QStringLiteral("b-known"), KeyKnown},
+        {QStringLiteral("a-fresh"), KeyFresh},     {QStringLiteral("b-known"), KeyKnown},
         {QStringLiteral("c-unknown"), KeyUnknown}, {QStringLiteral("d-badkey"), "short!"},
         {QStringLiteral("e-nokey"), QByteArray()}, {QStringLiteral("f-busy"), KeyBusy},
     };
     QStringList names;
     for (const auto& [name, key] : projects) {
         names << name;
-        QByteArray file = "[" + name.toUtf8() + "]\r\nurl=http://" + name.toUtf8() +
-                          ".example/page?x=1&y=#z \xC3\xA9\r\ntitle=T\r\n";
+        QByteArray file =
+            "[" + name.toUtf8() + "]\r\nurl=http://" + name.toUtf8() + ".example/page?x=1&y=#z \xC3\xA9\r\ntitle=T\r\n";
         if (!key.isEmpty())
             file += "indexnowkey=" + key + "\r\n";
         dir.write(QStringLiteral("data/session/") + name + QStringLiteral(".zro"), file);
@@ -148,12 +148,9 @@ void TestIndexNowRun::mixedRun()
     }
     // IN-A and IN-B show the sandbox's answer; IN-Wire always 200, IN-Bare a bare 403; Ok and Missing as ever.
     const QList<QPair<QString, QList<int>>> expected = {
-        {QStringLiteral("Accepted"), {4, 2, 0}},
-        {QStringLiteral("OK"), {4, 2, 0}},
-        {QStringLiteral("Forbidden"), {2, 4, 0}},
-        {QStringLiteral("Unprocessable Entity"), {2, 4, 0}},
-        {QStringLiteral("No IndexNow key"), {1, 5, 0}},
-        {QStringLiteral("Too Many Requests"), {2, 4, 0}},
+        {QStringLiteral("Accepted"), {4, 2, 0}},        {QStringLiteral("OK"), {4, 2, 0}},
+        {QStringLiteral("Forbidden"), {2, 4, 0}},       {QStringLiteral("Unprocessable Entity"), {2, 4, 0}},
+        {QStringLiteral("No IndexNow key"), {1, 5, 0}}, {QStringLiteral("Too Many Requests"), {2, 4, 0}},
     };
     QCOMPARE(finals.size(), projects.size());
     QCOMPARE(reports.FileListBox1->count(), projects.size());
@@ -182,7 +179,8 @@ void TestIndexNowRun::mixedRun()
     // The rows as the last Project left them.
     const EngineModel& model = *page.model();
     for (int row = 0; row < model.count(); ++row) {
-        const bool ok = model.engineName(row) == QLatin1String("IN-Wire") || model.engineName(row) == QLatin1String("Ok");
+        const bool ok =
+            model.engineName(row) == QLatin1String("IN-Wire") || model.engineName(row) == QLatin1String("Ok");
         QCOMPARE(model.row(row).image, ok ? RowImage::Ok : RowImage::Failed);
     }
 
