@@ -5,6 +5,7 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class IndexNowKeyCheck;
 class LiveSubmitter;
 class SubmissionRun;
 class ManualEnginesPage;
@@ -134,4 +135,5 @@ private:
     ProjectListModel* m_projectList = nullptr;
     ProjectStore* m_projectStore = nullptr;
     LiveSubmitter* m_liveSubmitter = nullptr;
+    IndexNowKeyCheck* m_keyCheck = nullptr;
 };

@@ -1,4 +1,5 @@
 // vantor-sandbox: local sites on 127.0.0.1 for offline runs of Vantor Pro.
+#include "sandbox/IndexNowSite.h"
 #include "sandbox/QuitOnSignal.h"
 #include "sandbox/SandboxServer.h"
 #include "sandbox/UpdateService.h"
@@ -56,9 +57,15 @@ int main(int argc, char* argv[])
         QStringLiteral("Serve the update service's lists from this directory instead of the built-in starter data."),
         QStringLiteral("dir"));
     parser.addOption(dataOption);
+    const QCommandLineOption keyOption(
+        QStringLiteral("indexnow-key"),
+        QStringLiteral("Serve /<key>.txt and accept the key at /indexnow, as if its key file had just been "
+                       "uploaded (repeatable)."),
+        QStringLiteral("key"));
     parser.addOption(portOption);
     parser.addOption(logOption);
     parser.addOption(exitOption);
+    parser.addOption(keyOption);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
@@ -80,6 +87,12 @@ int main(int argc, char* argv[])
         if (!data.exists())
             return fail(QStringLiteral("--data: there is no directory %1").arg(parser.value(dataOption)));
         UpdateService::setDataDir(data.absolutePath());
+    }
+    for (const QString& key : parser.values(keyOption)) {
+        if (!IndexNowSite::defaultKeys()->add(key.toLatin1()))
+            return fail(
+                QStringLiteral("--indexnow-key wants 8 to 128 characters of a-z, A-Z, 0-9 and \"-\", not \"%1\"")
+                    .arg(key));
     }
 
     QFile out;

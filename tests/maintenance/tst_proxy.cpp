@@ -9,6 +9,7 @@
 #include "sandbox/SandboxServer.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
+#include "submission/IndexNowKeyCheck.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
 #include "support/NginxPeer.h"
@@ -51,6 +52,7 @@ private slots:
     void applyStoresAndHandsOn();
     void requestLine_data();
     void requestLine();
+    void keyCheckThroughProxy();
     void throughTinyproxy();
 };
 
@@ -135,6 +137,20 @@ void TestProxy::requestLine()
     if (!authorization.isEmpty())
         QVERIFY(sent.contains(authorization));
     QCOMPARE(engines.row(0).result, QStringLiteral("OK"));
+}
+
+void TestProxy::keyCheckThroughProxy()
+{
+    const QByteArray key = "0123456789abcdef0123456789abcdef";
+    ScriptedServer proxy;
+    proxy.play(ScriptedServer::Script().awaitRequest().send("HTTP/1.0 200 OK\r\n\r\n" + key).close());
+    IndexNowKeyCheck check;
+    check.setProxy({QStringLiteral("127.0.0.1:%1").arg(proxy.port()), QString(), QString(), QString()});
+    QSignalSpy finished(&check, &IndexNowKeyCheck::finished);
+    check.start(QStringLiteral("http://site.example/"), QString::fromLatin1(key));
+    QVERIFY(finished.wait(10000));
+    QVERIFY(proxy.received(0).startsWith("GET http://site.example/" + key + ".txt HTTP/1.0\r\n"));
+    QCOMPARE(finished.at(0).at(0).value<IndexNowKeyCheck::Result>().outcome, IndexNowKeyCheck::Outcome::Found);
 }
 
 void TestProxy::throughTinyproxy()
