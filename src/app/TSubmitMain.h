@@ -5,6 +5,7 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class ImportWizardPage;
 class LiveSubmitter;
 class SubmissionRun;
 class ManualEnginesPage;
@@ -77,6 +78,7 @@ public:
     TCLEDLabel* CLEDLabel1 = nullptr;
     ProjectListView* SesList = nullptr;
     ProjectEditorPage* ProjectEditor = nullptr; // on TabSheet5
+    ImportWizardPage* ImportWizard = nullptr;   // on TabSheet6
 
     TReportsPage* ReportsPage = nullptr;
     // The pages of TabSheet2 and TabSheet3.
@@ -105,6 +107,7 @@ private:
     QWidget* createAboutPage();
     void createSecondaryWindows();
     void createProjects(QWidget* column);
+    void createImportWizard();
     void createRun();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
