@@ -25,6 +25,7 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>

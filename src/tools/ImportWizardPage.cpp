@@ -120,6 +120,9 @@ ImportWizardPage::ImportWizardPage(ProjectFields* editor, ProjectStore* store, Q
         }
     });
 
+    m_pageTimer = new QTimer(this);
+    m_pageTimer->setSingleShot(true);
+    connect(m_pageTimer, &QTimer::timeout, HttpMap, &THttpCli::CancelRequest);
     m_wait = new QTimer(this);
     m_wait->setSingleShot(true);
     connect(m_wait, &QTimer::timeout, this, [this] { runCommand(m_dialogParent, [this] { nextPageStep(); }); });
@@ -221,7 +224,7 @@ void ImportWizardPage::Button3Click()
         HttpMap->setURL(UrlImp->text());
         Label13->setText(QStringLiteral("Contacting ... ") + HttpMap->URL());
         try {
-            HttpMap->BeginGet();
+            beginGet();
         } catch (...) {
             // The client is still busy with a crawl's page: this import never started.
             Button3->setEnabled(true);
@@ -292,8 +295,15 @@ void ImportWizardPage::HttpMapDocEnd(THttpCli* Sender)
     }
 }
 
+void ImportWizardPage::beginGet()
+{
+    HttpMap->BeginGet();
+    m_pageTimer->start(m_pageTimeoutMs);
+}
+
 void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
 {
+    m_pageTimer->stop();
     if (m_fetchingRobots) {
         m_fetchingRobots = false;
         robotsDone();
@@ -431,7 +441,7 @@ void ImportWizardPage::fetchRobots()
     m_robotsGaveUp = false;
     HttpMap->setURL(m_startProto + QStringLiteral("://") + m_startHost + QStringLiteral("/robots.txt"));
     m_spider->setStatus(QStringLiteral("Reading robots.txt"));
-    HttpMap->BeginGet();
+    beginGet();
 }
 
 void ImportWizardPage::robotsDone()
@@ -511,7 +521,7 @@ void ImportWizardPage::nextPageStep()
             m_scanner.reset();
             m_scanner.setOptions(scanOptions());
             ++m_pagesFetched;
-            HttpMap->BeginGet();
+            beginGet();
             return;
         }
         if (!SpiderCK->isChecked()) {

@@ -39,6 +39,10 @@ public:
     void setSpider(TSpider* spider);
     TSpider* spider() const { return m_spider; }
     void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
+    // A page that has not ended after this long is cancelled, so a site that
+    // never answers cannot hold the import or the crawl.
+    static constexpr int DefaultPageTimeoutMs = 30000;
+    void setPageTimeoutMs(int ms) { m_pageTimeoutMs = ms; }
 
     // The spider's queue and found list (SiteToCr, SiteList).
     const LinkCollector& siteLists() const { return m_links; }
@@ -121,6 +125,7 @@ private:
     void whenStoreIdle(std::function<void()> step);
     QString robotsRefusal(const QString& url) const;
     bool spiderRunning() const;
+    void beginGet();
 
     ProjectFields* m_editor;
     ProjectStore* m_store;
@@ -148,4 +153,6 @@ private:
     int m_pagesFetched = 0;
     int m_nameHint = 1;
     QTimer* m_wait = nullptr;
+    QTimer* m_pageTimer = nullptr;
+    int m_pageTimeoutMs = DefaultPageTimeoutMs;
 };
