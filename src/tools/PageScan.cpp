@@ -83,6 +83,8 @@ Cut valueCut(const QByteArray& text)
         }
     }
     cut.value = t.left(t.size() - 1);
+    // The dropped last character may itself be the end of the value.
+    cut.terminated = t.endsWith('"') || t.endsWith('>');
     return cut;
 }
 

@@ -3,6 +3,7 @@
 #include "PageScan.h"
 
 #include <QLocale>
+#include <QTimeZone>
 
 #include <cctype>
 
@@ -222,7 +223,9 @@ int retryAfterSeconds(const QString& raw, const QDateTime& nowUtc, int cap)
     const qlonglong seconds = value.toLongLong(&ok);
     if (ok && seconds >= 0)
         return static_cast<int>(qMin<qlonglong>(seconds, cap));
-    const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+    // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
+    QDateTime when = QLocale::c().toDateTime(value, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    when.setTimeZone(QTimeZone::utc());
     if (!when.isValid())
         return -1;
     const qint64 wait = nowUtc.secsTo(when);
