@@ -271,8 +271,6 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     const QByteArray block = PageScan::blockText(Buffer, Len);
     m_links.appendBlock(block);
     m_scanner.streamBlock(block);
-    showScanResults(m_scanner);
-
     if (SpiderCK->isChecked() && m_crawling) {
         const int found = m_links.foundCount();
         m_links.scan(
@@ -285,6 +283,9 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     } else {
         m_links.clearBuffer();
     }
+    // Last: the keyword counter lets events run, and the request may end
+    // among them; the buffers are already up to date by then.
+    showScanResults(m_scanner);
 }
 
 void ImportWizardPage::HttpMapDocEnd(THttpCli* Sender)
@@ -310,8 +311,8 @@ void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
         return;
     }
     m_scanner.finish();
-    showScanResults(m_scanner);
     m_links.clearBuffer();
+    showScanResults(m_scanner);
     if (spiderRunning()) {
         pageDone();
         return;
@@ -426,10 +427,11 @@ void ImportWizardPage::spiderStart()
 void ImportWizardPage::spiderStop()
 {
     m_wait->stop();
+    const bool requestRunning = HttpMap->Phase() != THttpCli::Idle;
     HttpMap->CancelRequest();
     emit flashStopRequested(2);
-    // A crawl waiting between pages has no request to end it.
-    if (m_crawling && HttpMap->Phase() == THttpCli::Idle && !m_fetchingRobots)
+    // A crawl waiting between pages has no request whose end would stop it.
+    if (!requestRunning)
         m_crawling = false;
 }
 

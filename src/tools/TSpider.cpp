@@ -120,6 +120,7 @@ void TSpider::prepare()
 void TSpider::setStatus(const QString& text)
 {
     m_statusText->setText(text);
+    emit statusChanged(text);
 }
 
 QString TSpider::status() const

@@ -61,6 +61,7 @@ public slots:
     void Button3Click();
 
 signals:
+    void statusChanged(const QString& text);
     void startRequested();
     // "Stop", "Close" or closing the window: the running request is to be aborted.
     void stopRequested();
