@@ -100,5 +100,4 @@ private:
     QByteArray m_description;
     KeywordList m_keywords;
     bool m_pending = false; // a keyword value has begun and not ended
-    int m_pendingValueStart = -1;
 };
