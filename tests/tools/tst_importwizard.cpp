@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -86,6 +87,7 @@ private slots:
     void importFromFile();
     void crawlSandboxSite();
     void stopSavesCurrentPage();
+    void waitsForBusyStore();
     void robots_data();
     void robots();
     void robotsUnreachable();
@@ -302,6 +304,50 @@ void TestImportWizard::stopSavesCurrentPage()
     QVERIFY(f.dir.read(QStringLiteral("data/session/1271.zro")).contains("title=Slow"));
     QVERIFY(f.dialogs.messages().isEmpty());
     QCOMPARE(server.connectionCount(), 2);
+}
+
+namespace {
+
+// Holds the "Delete all projects" confirmation open, events running, while the crawl goes on.
+class SlowConfirm : public ScriptedDialogs
+{
+public:
+    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon,
+                int buttons) override
+    {
+        if (caption == ProjectStore::deleteAllCaption()) {
+            QTest::qWait(400);
+            ScriptedDialogs::message(parent, caption, text, icon, Dialogs::Ok);
+            return Dialogs::No;
+        }
+        return ScriptedDialogs::message(parent, caption, text, icon, buttons);
+    }
+};
+
+} // namespace
+
+// A page that ends while the Project store runs a command of the user's is
+// saved only after it: the crawl never interleaves with it.
+void TestImportWizard::waitsForBusyStore()
+{
+    Fixture f;
+    SlowConfirm dialogs;
+    ScriptedServer server;
+    server.play(QList<ScriptedServer::Script>{page("404 Not Found", ""), page("200 OK", "<title>Busy</title>")});
+    f.fillContacts();
+    connect(f.spider, &TSpider::statusChanged, this, [&f](const QString& text) {
+        if (text == QLatin1String("Reading robots.txt"))
+            QTimer::singleShot(0, f.window.projectStore(), [&f] { f.window.projectStore()->deleteAll(); });
+    });
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 20000);
+    QCOMPARE(dialogs.messages().size(), 2); // the confirmation, then "Import Completed"
+    QCOMPARE(dialogs.lastMessage().text, QStringLiteral("Import Completed"));
+    QCOMPARE(projectNames(f.window), QStringList{QStringLiteral("1271")});
+    const QByteArray saved = f.dir.read(QStringLiteral("data/session/1271.zro"));
+    QVERIFY(saved.contains("url=" + server.url(QStringLiteral("/d/")).toUtf8()));
+    QVERIFY(saved.contains("title=Busy"));
+    QVERIFY(saved.contains("email=ann@shop.example"));
 }
 
 void TestImportWizard::robots_data()
