@@ -154,6 +154,10 @@ int main(int argc, char** argv)
         std::printf("bench_spider: the 5,000-page crawl failed\n");
         return 1;
     }
+    // For context: wget's own time per page on the larger site, which shows what the machine adds.
+    const double wget5000 = wgetCrawl(wget, nginx.url(QStringLiteral("/s5000/")));
+    std::printf("wget on 5,000 pages: %.3f s, %.3f ms per page against %.3f ms at 500\n", wget5000,
+                wget5000 * 1000 / 5002, bestWget * 1000 / 502);
     const double perPage500 = bestOurs / 502;
     const double perPage5000 = big.seconds / 5002;
     const double perPageRatio = perPage5000 / perPage500;
