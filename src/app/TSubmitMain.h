@@ -19,6 +19,7 @@ class QTabWidget;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
+class TRankingPage;
 class TReportsPage;
 class TSpider;
 class TUpdateBox;
@@ -87,6 +88,8 @@ public:
 
     SubmissionRun* Run = nullptr;
 
+    TRankingPage* RankingPage = nullptr; // on TabSheet7, owns HttpRank
+
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
@@ -109,6 +112,7 @@ private:
     void createProjects(QWidget* column);
     void createImportWizard();
     void createRun();
+    void createRanking();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();

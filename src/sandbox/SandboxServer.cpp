@@ -1,7 +1,9 @@
 #include "SandboxServer.h"
 
+#include "IndexNowSite.h"
 #include "ManualSite.h"
 #include "SpiderSite.h"
+#include "SearchSite.h"
 #include "TargetSite.h"
 
 #include <QHostAddress>
@@ -74,6 +76,8 @@ void SandboxServer::addStandardSites()
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
     SpiderSite::addPaths(m_router);
+    SearchSite::addPaths(m_router);
+    IndexNowSite::addPaths(m_router);
 }
 
 void SandboxServer::acceptPending()
