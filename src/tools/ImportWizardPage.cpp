@@ -409,7 +409,12 @@ void ImportWizardPage::spiderStart()
     m_links.addStart(start);
 
     const SpiderRules::Address address = SpiderRules::split(start);
+    // Project names cannot hold "/", "\" or control characters; a host can.
     m_siteName = SpiderRules::siteName(address.host);
+    m_siteName.removeIf([](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control;
+    });
+    m_siteName = m_siteName.trimmed();
     m_scope = SpiderRules::scope(address);
     m_startHost = SpiderRules::hostAndPort(address);
     m_startProto = address.proto.isEmpty() ? QStringLiteral("http") : address.proto;

@@ -91,6 +91,8 @@ private slots:
     void robots_data();
     void robots();
     void robotsUnreachable();
+    void robotsRedirectsEndAfterFive();
+    void pageLimit();
     void delayAndRetryAfter_data();
     void delayAndRetryAfter();
 };
@@ -398,6 +400,39 @@ void TestImportWizard::robotsUnreachable()
     QCOMPARE(f.spider->status(), QStringLiteral("robots.txt unreachable, nothing may be fetched"));
     QVERIFY(projectNames(f.window).isEmpty());
     QVERIFY(!f.spider->Button2->isEnabled());
+}
+
+// More than five redirects: robots.txt counts as missing, so everything may be fetched.
+void TestImportWizard::robotsRedirectsEndAfterFive()
+{
+    Fixture f;
+    ScriptedServer server;
+    QList<ScriptedServer::Script> scripts;
+    for (int i = 0; i < 6; ++i)
+        scripts << page("301 Moved Permanently", "", "Location: /robots.txt\r\n");
+    scripts << page("200 OK", "<a href=\"a.html\">a</a>") << page("200 OK", "a");
+    server.play(scripts);
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 20000);
+    QCOMPARE(projectNames(f.window).size(), 2);
+    QCOMPARE(server.connectionCount(), 8);
+    QVERIFY(server.received(6).startsWith("GET /d/ HTTP/1.0\r\n"));
+}
+
+void TestImportWizard::pageLimit()
+{
+    Fixture f;
+    ScriptedServer server;
+    server.play(QList<ScriptedServer::Script>{page("404 Not Found", ""),
+                                              page("200 OK", "<a href=\"a.html\">a</a><a href=\"b.html\">b</a>"),
+                                              page("200 OK", "a"), page("200 OK", "b")});
+    f.spider->PageLimitEdit->setValue(2);
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 20000);
+    QCOMPARE(projectNames(f.window).size(), 2);
+    QCOMPARE(f.spider->status(), QStringLiteral("Done. Page limit of 2 reached, 2 of 3 Urls saved"));
+    QCOMPARE(f.dialogs.lastMessage().text, QStringLiteral("Import Completed"));
+    QCOMPARE(server.connectionCount(), 3);
 }
 
 void TestImportWizard::delayAndRetryAfter_data()
