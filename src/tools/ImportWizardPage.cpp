@@ -318,6 +318,8 @@ void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
         return;
     }
     // A crawl whose "Spider URL" was unchecked ends with this page, like an import.
+    if (m_crawling)
+        emit flashStopRequested(2);
     m_crawling = false;
     m_wait->stop();
     Label13->setText(QStringLiteral("Done"));
