@@ -1,7 +1,8 @@
 // The spider against `wget -r -l inf --spider -nd` on the same nginx site
 // (robots.txt allowing all, no delay): 500 pages, best of 3 each, measured in
-// the same run because the machine is shared; then 5,000 pages, whose time
-// per page is compared with the 500-page figure, and the memory the crawl grew by.
+// the same run because the machine is shared; then 5,000 pages, best of 3,
+// whose time per page is compared with the 500-page figure, and the memory
+// the crawl grew by.
 #include "app/TSubmitMain.h"
 #include "net/THttpCli.h"
 #include "projects/ProjectEditorPage.h"
@@ -149,10 +150,19 @@ int main(int argc, char** argv)
     status |= ratio500 <= 1.5 ? 0 : 1;
 
     // 5,000 pages: time per page against the 500-page figure, and memory growth.
-    const Crawl big = spiderCrawl(nginx.url(QStringLiteral("/s5000/")), 5002);
-    if (big.seconds < 0 || big.saved != 5002) {
-        std::printf("bench_spider: the 5,000-page crawl failed\n");
-        return 1;
+    // Best of 3 as well, so the two figures compare like with like; the memory is the largest growth.
+    Crawl big;
+    big.seconds = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        const Crawl one = spiderCrawl(nginx.url(QStringLiteral("/s5000/")), 5002);
+        if (one.seconds < 0 || one.saved != 5002) {
+            std::printf("bench_spider: the 5,000-page crawl failed\n");
+            return 1;
+        }
+        std::printf("5,000 pages, round %d: spider %.3f s, resident memory grew %ld kB\n", round + 1, one.seconds,
+                    one.grownKb);
+        big.seconds = std::min(big.seconds, one.seconds);
+        big.grownKb = std::max(big.grownKb, one.grownKb);
     }
     // For context: wget's own time per page on the larger site, which shows what the machine adds.
     const double wget5000 = wgetCrawl(wget, nginx.url(QStringLiteral("/s5000/")));
