@@ -37,34 +37,38 @@ SandboxResponse home(const SandboxRequest& request)
     const QByteArray o = origin(request);
     // 100 characters once resolved against the origin: one too many to be accepted.
     QByteArray longLink = "/spider/" + QByteArray(100 - o.size() - 13, 'x') + ".html";
-    QByteArray page = head("Sandbox Garden Shop", "Tools, seeds and advice for small gardens.",
-                           "garden, tools, seeds, advice") +
-                      "<BODY>\n<H1>Sandbox Garden Shop</H1>\n<UL>\n"
-                      "<LI><A HREF=\"about.html\">About us</A> (relative)</LI>\n"
-                      "<LI><A HREF=\"/spider/contact.html\">Contact</A> (from the root)</LI>\n"
-                      "<LI><A HREF=\"" + o + "/spider/news.html\">News</A> (absolute)</LI>\n"
-                      "<LI><A HREF=products.html>Products</A> (unquoted)</LI>\n"
-                      "<LI><A HREF=\"./welcome.html\">Welcome</A> (./ goes to the root: not crawled)</LI>\n"
-                      "<LI><A HREF=\"../up.html\">Up</A> (../ goes to the root: not crawled)</LI>\n"
-                      "<LI><A HREF=\"http://other.example/page.html\">Another site</A></LI>\n"
-                      "<LI><A HREF=\"mailto:owner@garden.example\">Mail us</A></LI>\n"
-                      "<LI><A HREF=\"javascript:window.print()\">Print</A></LI>\n"
-                      "<LI><A HREF=\"/spider/search.html?q=spade\">Search</A></LI>\n"
-                      "<LI><A HREF=\"/spider/about.html#team\">Our team</A></LI>\n"
-                      "<LI><A HREF=\"/spider/images/logo.gif\">Logo</A> <A HREF=\"/spider/images/shop.jpg\">Shop</A>"
-                      "</LI>\n"
-                      "<LI><A HREF=\"/spider/files/catalogue.zip\">Catalogue</A> "
-                      "<A HREF=\"/spider/files/catalogue.tar\">(tar)</A></LI>\n"
-                      "<LI><A HREF=\"about.html\">About us again</A> (a duplicate)</LI>\n"
-                      "<LI><A HREF=\"" + longLink + "\">A long address</A></LI>\n"
-                      "<LI><A HREF=\"/spider/index.html\">Home</A> <A HREF=\"/spider/Index.html\">Home (capital)</A>"
-                      "</LI>\n"
-                      "<LI><A HREF=\"/spider/slow.html\">A page that never answers</A></LI>\n"
-                      "<LI><A HREF=\"/spider/secure.html\">A page that moved to https</A></LI>\n"
-                      "<LI><A HREF=\"/spider/private/staff.html\">Staff only</A> (robots.txt refuses it)</LI>\n"
-                      "<LI><A HREF=\"/spider/docs/v1.2/guide.html\">Guide</A></LI>\n"
-                      "<LI><A HREF=\"/spider/meta.html\">Meta tag forms</A></LI>\n"
-                      "</UL>\n</BODY></HTML>\n";
+    QByteArray page =
+        head("Sandbox Garden Shop", "Tools, seeds and advice for small gardens.", "garden, tools, seeds, advice") +
+        "<BODY>\n<H1>Sandbox Garden Shop</H1>\n<UL>\n"
+        "<LI><A HREF=\"about.html\">About us</A> (relative)</LI>\n"
+        "<LI><A HREF=\"/spider/contact.html\">Contact</A> (from the root)</LI>\n"
+        "<LI><A HREF=\"" +
+        o +
+        "/spider/news.html\">News</A> (absolute)</LI>\n"
+        "<LI><A HREF=products.html>Products</A> (unquoted)</LI>\n"
+        "<LI><A HREF=\"./welcome.html\">Welcome</A> (./ goes to the root: not crawled)</LI>\n"
+        "<LI><A HREF=\"../up.html\">Up</A> (../ goes to the root: not crawled)</LI>\n"
+        "<LI><A HREF=\"http://other.example/page.html\">Another site</A></LI>\n"
+        "<LI><A HREF=\"mailto:owner@garden.example\">Mail us</A></LI>\n"
+        "<LI><A HREF=\"javascript:window.print()\">Print</A></LI>\n"
+        "<LI><A HREF=\"/spider/search.html?q=spade\">Search</A></LI>\n"
+        "<LI><A HREF=\"/spider/about.html#team\">Our team</A></LI>\n"
+        "<LI><A HREF=\"/spider/images/logo.gif\">Logo</A> <A HREF=\"/spider/images/shop.jpg\">Shop</A>"
+        "</LI>\n"
+        "<LI><A HREF=\"/spider/files/catalogue.zip\">Catalogue</A> "
+        "<A HREF=\"/spider/files/catalogue.tar\">(tar)</A></LI>\n"
+        "<LI><A HREF=\"about.html\">About us again</A> (a duplicate)</LI>\n"
+        "<LI><A HREF=\"" +
+        longLink +
+        "\">A long address</A></LI>\n"
+        "<LI><A HREF=\"/spider/index.html\">Home</A> <A HREF=\"/spider/Index.html\">Home (capital)</A>"
+        "</LI>\n"
+        "<LI><A HREF=\"/spider/slow.html\">A page that never answers</A></LI>\n"
+        "<LI><A HREF=\"/spider/secure.html\">A page that moved to https</A></LI>\n"
+        "<LI><A HREF=\"/spider/private/staff.html\">Staff only</A> (robots.txt refuses it)</LI>\n"
+        "<LI><A HREF=\"/spider/docs/v1.2/guide.html\">Guide</A></LI>\n"
+        "<LI><A HREF=\"/spider/meta.html\">Meta tag forms</A></LI>\n"
+        "</UL>\n</BODY></HTML>\n";
     return html(page);
 }
 
@@ -88,7 +92,8 @@ SandboxResponse product(int n)
     const int next = n % ProductCount + 1;
     return html(head("Item " + QByteArray::number(n), "Garden item number " + QByteArray::number(n) + ".",
                      "item, garden, tool " + QByteArray::number(n)) +
-                "<BODY>\n<P><A HREF=\"" + productName(next) + "\">Next item</A> <A HREF=\"../products.html\">All"
+                "<BODY>\n<P><A HREF=\"" + productName(next) +
+                "\">Next item</A> <A HREF=\"../products.html\">All"
                 "</A></P>\n</BODY></HTML>\n");
 }
 
@@ -109,9 +114,10 @@ const MetaPage MetaPages[] = {
     {"lang.html", "<HTML><HEAD><TITLE>An attribute between</TITLE>\n"
                   "<meta name=\"description\" lang=\"en\" content=\"Described in English\">\n"
                   "<meta name=\"keywords\" lang=\"en\" content=\"english, words\">\n</HEAD><BODY>lang</BODY></HTML>\n"},
-    {"two-blanks.html", "<HTML><HEAD><TITLE>Two blanks</TITLE>\n<META NAME=\"DESCRIPTION\"  CONTENT=\"Found from a URL, "
-                        "not from a file\">\n<META NAME=\"KEYWORDS\" CONTENT=\"x,  y, z\">\n</HEAD><BODY></BODY>"
-                        "</HTML>\n"},
+    {"two-blanks.html",
+     "<HTML><HEAD><TITLE>Two blanks</TITLE>\n<META NAME=\"DESCRIPTION\"  CONTENT=\"Found from a URL, "
+     "not from a file\">\n<META NAME=\"KEYWORDS\" CONTENT=\"x,  y, z\">\n</HEAD><BODY></BODY>"
+     "</HTML>\n"},
     {"no-end.html", "<HTML><HEAD><TITLE>No terminator</TITLE>\n<META NAME=\"DESCRIPTION\" CONTENT=\"runs to the end"},
     {"empty-items.html", "<HTML><HEAD><TITLE>Empty items</TITLE>\n<META NAME=\"KEYWORDS\" CONTENT=\"a,,b, ,c\">\n"
                          "</HEAD><BODY></BODY></HTML>\n"},

@@ -127,7 +127,9 @@ ImportWizardPage::ImportWizardPage(ProjectFields* editor, ProjectStore* store, Q
     m_wait->setSingleShot(true);
     connect(m_wait, &QTimer::timeout, this, [this] { runCommand(m_dialogParent, [this] { nextPageStep(); }); });
 
-    auto command = [this](auto handler) { return [this, handler] { runCommand(m_dialogParent, [this, handler] { (this->*handler)(); }); }; };
+    auto command = [this](auto handler) {
+        return [this, handler] { runCommand(m_dialogParent, [this, handler] { (this->*handler)(); }); };
+    };
     connect(Button3, &QPushButton::clicked, this, command(&ImportWizardPage::Button3Click));
     connect(Button4, &QPushButton::clicked, this, command(&ImportWizardPage::Button4Click));
     connect(Button5, &QPushButton::clicked, this, command(&ImportWizardPage::Button5Click));
@@ -462,8 +464,7 @@ void ImportWizardPage::robotsDone()
         // No answer at all: the client's own failure, not the site's.
         m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt unreachable, nothing may be fetched"));
     } else if (code >= 500) {
-        m_robots = RobotsTxt::disallowAll(
-            QStringLiteral("robots.txt answered %1, nothing may be fetched").arg(code));
+        m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt answered %1, nothing may be fetched").arg(code));
     } else if (code >= 300) {
         m_robots = RobotsTxt::allowAll();
     } else {

@@ -87,9 +87,9 @@ QString refusal(const QByteArray& link, const QString& scope)
 {
     if (scope.isEmpty() || !link.contains(scope.toUtf8()))
         return QStringLiteral("out of scope");
-    static const char* const refused[] = {"JAVASCRIPT:", "#",    ">",    "<",    "MAILTO:", "@",    "=",
-                                          ".CGI",        ".PL",  ".GIF", ".JPG", ".EXE",    ".TAR", ".ZIP",
-                                          ".RAR",        "?",    "FTP:", ";",    ".ZRO",    ".ZDB"};
+    static const char* const refused[] = {"JAVASCRIPT:", "#",   ">",    "<",    "MAILTO:", "@",    "=",
+                                          ".CGI",        ".PL", ".GIF", ".JPG", ".EXE",    ".TAR", ".ZIP",
+                                          ".RAR",        "?",   "FTP:", ";",    ".ZRO",    ".ZDB"};
     const QByteArray upper = PageScan::asciiUpper(link);
     for (const char* text : refused) {
         if (upper.contains(text))
@@ -144,8 +144,7 @@ void LinkCollector::dropQueue()
     m_head = 0;
 }
 
-int LinkCollector::scan(const QString& pageUrl, const QString& scope,
-                        const std::function<void(const QString&)>& status,
+int LinkCollector::scan(const QString& pageUrl, const QString& scope, const std::function<void(const QString&)>& status,
                         const std::function<QString(const QString&)>& allowed)
 {
     const SpiderRules::Address page = SpiderRules::split(pageUrl);

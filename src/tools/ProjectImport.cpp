@@ -59,13 +59,13 @@ QByteArray readFile(const QString& path)
 Fields fromSav(const QByteArray& bytes, const QString& currentFirst, const QString& currentLast)
 {
     static const QList<QPair<const char*, ProjectField>> table = {
-        {"MAILTO", ProjectField::Email},      {"DESCRIP", ProjectField::Description},
-        {"URL", ProjectField::Url},           {"KEY0", ProjectField::Keywords},
-        {"DESC", ProjectField::Title},        {"COMPANY", ProjectField::Company},
-        {"ADD1", ProjectField::Address1},     {"ADD2", ProjectField::Address2},
-        {"TOWN", ProjectField::City},         {"STATE", ProjectField::State},
-        {"POSTCODE", ProjectField::Zip},      {"COUNTRY", ProjectField::Country},
-        {"TEL", ProjectField::Phone},         {"FAX", ProjectField::Fax},
+        {"MAILTO", ProjectField::Email},  {"DESCRIP", ProjectField::Description},
+        {"URL", ProjectField::Url},       {"KEY0", ProjectField::Keywords},
+        {"DESC", ProjectField::Title},    {"COMPANY", ProjectField::Company},
+        {"ADD1", ProjectField::Address1}, {"ADD2", ProjectField::Address2},
+        {"TOWN", ProjectField::City},     {"STATE", ProjectField::State},
+        {"POSTCODE", ProjectField::Zip},  {"COUNTRY", ProjectField::Country},
+        {"TEL", ProjectField::Phone},     {"FAX", ProjectField::Fax},
     };
     const QMap<QString, QList<QByteArray>> sections = savSections(bytes);
     bool any = sections.contains(QStringLiteral("SUBMITTER"));

@@ -171,8 +171,8 @@ RobotsTxt RobotsTxt::parse(const QByteArray& whole, const QString& token)
     QList<const Group*> chosen = pick([&wanted](const QByteArray& agent) {
         // A product token is letters, "_" and "-"; anything after it (a version) is ignored.
         qsizetype n = 0;
-        while (n < agent.size() && (std::isalpha(static_cast<unsigned char>(agent.at(n))) || agent.at(n) == '_' ||
-                                    agent.at(n) == '-'))
+        while (n < agent.size() &&
+               (std::isalpha(static_cast<unsigned char>(agent.at(n))) || agent.at(n) == '_' || agent.at(n) == '-'))
             ++n;
         return n > 0 && agent.left(n) == wanted;
     });

@@ -46,7 +46,7 @@ public:
     QLabel* Label2 = nullptr;
     TCLEDLabel* LedImp1 = nullptr; // URL's Found
     QLabel* Label3 = nullptr;
-    TCLEDLabel* LedImp2 = nullptr; // URL's Spidered
+    TCLEDLabel* LedImp2 = nullptr;  // URL's Spidered
     QPushButton* Button1 = nullptr; // Start Spider
     QPushButton* Button2 = nullptr; // Stop
     QPushButton* Button3 = nullptr; // Close

@@ -177,21 +177,26 @@ void TestImportWizard::importFromFile_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message");        // the caption of the one message, empty for none
-    QTest::addColumn<QStringList>("expect");     // field=value pairs of the editor after the import
+    QTest::addColumn<QString>("message");    // the caption of the one message, empty for none
+    QTest::addColumn<QStringList>("expect"); // field=value pairs of the editor after the import
     QTest::newRow("html file") << "page.htm"
                                << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"k1, k2\"><BODY>\r\nx\r\n"
                                              "<title>Third</title>\r\n")
-                               << "" << QStringList{"TitleImp=Third", "Key1Imp=k1, k2", "title=", "email=ann@shop.example"};
+                               << ""
+                               << QStringList{"TitleImp=Third", "Key1Imp=k1, k2", "title=", "email=ann@shop.example"};
     QTest::newRow("sav") << "old.sav"
                          << QByteArray("[URL]\r\nhttp://www.garden.com/\r\n[MAILTO]\r\nbob@garden.com\r\n"
                                        "[Submitter]\r\nBob Gray\r\n[TOWN]\r\nYork\r\n")
-                         << "Select Catagory"
-                         << QStringList{"Session_Name=garden1", "email=bob@garden.com", "name=Bob", "LastN=Gray",
-                                        "City=York", "Company="};
+                         << "Select Catagory" << QStringList{"Session_Name=garden1",
+                                                             "email=bob@garden.com",
+                                                             "name=Bob",
+                                                             "LastN=Gray",
+                                                             "City=York",
+                                                             "Company="};
     QTest::newRow("zro") << "other.zro"
                          << QByteArray("[Their Site]\r\nurl=http://their/\r\nkey1=a\r\nkey2=b\r\ncatagory=News\r\n")
-                         << "" << QStringList{"Session_Name=Their Site", "Key1=a, b", "email=", "urllist=http://their/"};
+                         << ""
+                         << QStringList{"Session_Name=Their Site", "Key1=a, b", "email=", "urllist=http://their/"};
     // Nothing in the editor changes when the file cannot give a Project.
     QTest::newRow("zro without section") << "broken.zro" << QByteArray("url=http://x/\r\n") << "Vantor Pro v4"
                                          << QStringList{"email=ann@shop.example", "Session_Name=mine"};
@@ -265,7 +270,8 @@ void TestImportWizard::crawlSandboxSite()
         QVERIFY2(!url.contains(QLatin1String("private")) && !url.contains(QLatin1String("long")), qPrintable(url));
     bool refused = false, duplicate = false;
     for (const QList<QVariant>& s : statuses) {
-        refused = refused || s.first().toString().startsWith(QLatin1String("Refused by robots.txt (Disallow: /spider/private/)"));
+        refused = refused ||
+                  s.first().toString().startsWith(QLatin1String("Refused by robots.txt (Disallow: /spider/private/)"));
         duplicate = duplicate || s.first().toString().startsWith(QLatin1String("Checking Duplicates "));
     }
     QVERIFY(refused);
@@ -278,7 +284,8 @@ void TestImportWizard::crawlSandboxSite()
     QVERIFY(first.contains("email=ann@shop.example"));
     QVERIFY(first.contains("city=Leeds"));
     QVERIFY(first.contains("key1=garden, tools, seeds, advice"));
-    const int many = lists.indexOf(QStringLiteral("http://127.0.0.1:%1/spider/meta/many-keywords.html").arg(sandbox.port()));
+    const int many =
+        lists.indexOf(QStringLiteral("http://127.0.0.1:%1/spider/meta/many-keywords.html").arg(sandbox.port()));
     QVERIFY(many > 0);
     const QByteArray manyFile = f.dir.read(QStringLiteral("data/session/127%1.zro").arg(many + 1));
     QVERIFY(manyFile.contains("key1=keyword1, keyword2, keyword3,"));
@@ -314,8 +321,7 @@ namespace {
 class SlowConfirm : public ScriptedDialogs
 {
 public:
-    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon,
-                int buttons) override
+    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon, int buttons) override
     {
         if (caption == ProjectStore::deleteAllCaption()) {
             QTest::qWait(400);
@@ -356,7 +362,7 @@ void TestImportWizard::robots_data()
 {
     QTest::addColumn<QByteArray>("robots"); // the whole answer
     QTest::addColumn<int>("saved");
-    QTest::addColumn<QString>("status");    // a status text seen during the crawl
+    QTest::addColumn<QString>("status"); // a status text seen during the crawl
     const QByteArray text = "User-agent: *\nDisallow: /d/private\n";
     QTest::newRow("allow and disallow") << answer("200 OK", text) << 2
                                         << "Refused by robots.txt (Disallow: /d/private): ";

@@ -26,8 +26,8 @@ void TestPageScan::valueCut_data()
     QTest::addColumn<bool>("terminated");
     QTest::newRow("quoted") << QByteArray("\"Best widgets\">") << QByteArray("Best widgets") << true;
     QTest::newRow("unquoted ends at >") << QByteArray("Best widgets>") << QByteArray("Best widgets") << true;
-    QTest::newRow("no terminator drops last") << QByteArray("\"runs to the end") << QByteArray("runs to the en")
-                                              << false;
+    QTest::newRow("no terminator drops last")
+        << QByteArray("\"runs to the end") << QByteArray("runs to the en") << false;
     QTest::newRow("terminator only last") << QByteArray("abc\"") << QByteArray("abc") << true;
     QTest::newRow("single quote is text") << QByteArray("'a'>") << QByteArray("'a'") << true;
     QTest::newRow("blanks kept") << QByteArray("\"  a  \"") << QByteArray("  a  ") << true;
@@ -59,24 +59,24 @@ void TestPageScan::streamScan_data()
     QTest::newRow("title split over blocks")
         << QList<QByteArray>{"<title>Half", " and half</title>"} << QByteArray("Half and half") << QByteArray()
         << QByteArray() << QByteArray("<title>Half and half</title>");
-    QTest::newRow("closing tag before opening")
-        << QList<QByteArray>{"</TITLE><TITLE>x"} << QByteArray() << QByteArray() << QByteArray()
-        << QByteArray("</TITLE><TITLE>x");
+    QTest::newRow("closing tag before opening") << QList<QByteArray>{"</TITLE><TITLE>x"} << QByteArray() << QByteArray()
+                                                << QByteArray() << QByteArray("</TITLE><TITLE>x");
     QTest::newRow("description with an attribute between")
         << QList<QByteArray>{"<meta name=\"description\" lang=\"en\" content=\"In English\">"} << QByteArray()
-        << QByteArray("In English") << QByteArray() << QByteArray("<meta name=\"description\" lang=\"en\" content=\"In English\">");
+        << QByteArray("In English") << QByteArray()
+        << QByteArray("<meta name=\"description\" lang=\"en\" content=\"In English\">");
     QTest::newRow("two blanks before content, from a url")
         << QList<QByteArray>{"<META NAME=\"DESCRIPTION\"  CONTENT=\"yes\">"} << QByteArray() << QByteArray("yes")
         << QByteArray() << QByteArray("<META NAME=\"DESCRIPTION\"  CONTENT=\"yes\">");
     QTest::newRow("keyword example rebuilds the head")
         << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"a, b,c\">"} << QByteArray() << QByteArray()
         << QByteArray("a, b, c") << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"c\"");
-    QTest::newRow("two blanks keep one")
-        << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"a,  bb,cc\">"} << QByteArray() << QByteArray()
-        << QByteArray("a,  bb, cc") << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"cc\"");
-    QTest::newRow("empty items kept")
-        << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"x,,y,z\">"} << QByteArray() << QByteArray()
-        << QByteArray("x, , y, z") << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"z\"");
+    QTest::newRow("two blanks keep one") << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"a,  bb,cc\">"}
+                                         << QByteArray() << QByteArray() << QByteArray("a,  bb, cc")
+                                         << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"cc\"");
+    QTest::newRow("empty items kept") << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"x,,y,z\">"}
+                                      << QByteArray() << QByteArray() << QByteArray("x, , y, z")
+                                      << QByteArray("<META NAME=\"KEYWORDS\" CONTENT=\"z\"");
     QTest::newRow("link empties the head")
         << QList<QByteArray>{"<title>T</title><a href=x>", "<title>U</title>"} << QByteArray("U") << QByteArray()
         << QByteArray() << QByteArray("<title>U</title>");
@@ -132,8 +132,8 @@ void TestPageScan::keywordsWhateverTheBlocks()
             scanner.streamBlock(QByteArray());
         }
         scanner.finish();
-        QVERIFY2(scanner.keywords() == keywords, QByteArray("block size " + QByteArray::number(size) + ": " +
-                                                            scanner.keywords()).constData());
+        QVERIFY2(scanner.keywords() == keywords,
+                 QByteArray("block size " + QByteArray::number(size) + ": " + scanner.keywords()).constData());
     }
 }
 
@@ -143,21 +143,19 @@ void TestPageScan::fileScan_data()
     QTest::addColumn<QByteArray>("title");
     QTest::addColumn<QByteArray>("description");
     QTest::addColumn<QByteArray>("keywords");
-    QTest::newRow("one blank")
-        << QList<QByteArray>{"<title>File</title>", "<META NAME=\"DESCRIPTION\" CONTENT=\"Described\">"}
-        << QByteArray("File") << QByteArray("Described") << QByteArray();
-    QTest::newRow("two blanks yield no description")
-        << QList<QByteArray>{"<META NAME=\"DESCRIPTION\"  CONTENT=\"no\">"} << QByteArray() << QByteArray()
-        << QByteArray();
+    QTest::newRow("one blank") << QList<QByteArray>{"<title>File</title>",
+                                                    "<META NAME=\"DESCRIPTION\" CONTENT=\"Described\">"}
+                               << QByteArray("File") << QByteArray("Described") << QByteArray();
+    QTest::newRow("two blanks yield no description") << QList<QByteArray>{"<META NAME=\"DESCRIPTION\"  CONTENT=\"no\">"}
+                                                     << QByteArray() << QByteArray() << QByteArray();
     QTest::newRow("keywords line 1, title line 3")
         << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"k1, k2\"><BODY>", "text", "<title>Third</title>"}
         << QByteArray("Third") << QByteArray() << QByteArray("k1, k2");
     QTest::newRow("without keywords the first title stays")
         << QList<QByteArray>{"<title>First</title><a href=x>", "<title>Second</title>"} << QByteArray("First")
         << QByteArray() << QByteArray();
-    QTest::newRow("value over two lines")
-        << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"a, b,", "c, d\">"} << QByteArray() << QByteArray()
-        << QByteArray("a, b, c, d");
+    QTest::newRow("value over two lines") << QList<QByteArray>{"<META NAME=\"KEYWORDS\" CONTENT=\"a, b,", "c, d\">"}
+                                          << QByteArray() << QByteArray() << QByteArray("a, b, c, d");
 }
 
 void TestPageScan::fileScan()

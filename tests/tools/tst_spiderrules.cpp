@@ -32,16 +32,16 @@ void TestSpiderRules::resolve_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QByteArray>("link");
     QTest::addColumn<QByteArray>("resolved"); // normalised too
-    QTest::newRow("relative in a directory") << "http://h/docs/intro.html" << QByteArray("faq.html")
-                                             << QByteArray("http://h/docs/faq.html");
-    QTest::newRow("directory with a dot") << "http://h/ver1.2/intro.html" << QByteArray("faq.html")
-                                          << QByteArray("http://h/faq.html");
-    QTest::newRow("../ goes to the root") << "http://h/a/b/c.html" << QByteArray("../up.html")
-                                          << QByteArray("http://h/up.html");
+    QTest::newRow("relative in a directory")
+        << "http://h/docs/intro.html" << QByteArray("faq.html") << QByteArray("http://h/docs/faq.html");
+    QTest::newRow("directory with a dot")
+        << "http://h/ver1.2/intro.html" << QByteArray("faq.html") << QByteArray("http://h/faq.html");
+    QTest::newRow("../ goes to the root")
+        << "http://h/a/b/c.html" << QByteArray("../up.html") << QByteArray("http://h/up.html");
     QTest::newRow("./ goes to the root") << "http://h/a/b/c.html" << QByteArray("./up.html")
                                          << QByteArray("http://h/up.html");
-    QTest::newRow("start page with closing slash") << "http://www.shop.com/" << QByteArray("a.html")
-                                                   << QByteArray("http://www.shop.com/a.html");
+    QTest::newRow("start page with closing slash")
+        << "http://www.shop.com/" << QByteArray("a.html") << QByteArray("http://www.shop.com/a.html");
     QTest::newRow("absolute stays") << "http://h/x" << QByteArray("http://other/y.html")
                                     << QByteArray("http://other/y.html");
     QTest::newRow("slash alone is empty") << "http://h/x" << QByteArray("/") << QByteArray();
@@ -53,8 +53,8 @@ void TestSpiderRules::resolve_data()
     // Mended: the page's port and scheme stay on the resolved link.
     QTest::newRow("port kept") << "http://127.0.0.1:8088/spider/" << QByteArray("about.html")
                                << QByteArray("http://127.0.0.1:8088/spider/about.html");
-    QTest::newRow("root link keeps port") << "http://h:81/a" << QByteArray("/b.html")
-                                          << QByteArray("http://h:81/b.html");
+    QTest::newRow("root link keeps port")
+        << "http://h:81/a" << QByteArray("/b.html") << QByteArray("http://h:81/b.html");
     QTest::newRow("https kept") << "https://h/a/b.html" << QByteArray("c.html") << QByteArray("https://h/a/c.html");
 }
 
@@ -72,8 +72,9 @@ void TestSpiderRules::acceptance_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("plain") << QByteArray("http://h/d/a.html") << true;
     QTest::newRow("out of scope") << QByteArray("http://other/d/a.html") << false;
-    for (const char* bad : {"javascript:x", "a#b", "mailto:x", "a@b", "a?b", "a=b", "x.cgi", "x.pl", "x.GIF", "x.jpg",
-                            "x.exe", "x.tar", "x.zip", "x.rar", "ftp:x", "a;b", "x.zro", "x.zdb", "a>b", "a<b"})
+    for (const char* bad :
+         {"javascript:x", "a#b",   "mailto:x", "a@b",   "a?b",   "a=b", "x.cgi", "x.pl",  "x.GIF", "x.jpg",
+          "x.exe",        "x.tar", "x.zip",    "x.rar", "ftp:x", "a;b", "x.zro", "x.zdb", "a>b",   "a<b"})
         QTest::newRow(bad) << QByteArray("http://h/d/") + bad << false;
     QTest::newRow("host with .pl") << QByteArray("http://h/d/x.plan.html") << false;
     QTest::newRow("99 characters") << QByteArray("http://h/d/") + QByteArray(88, 'a') << true;
@@ -92,14 +93,30 @@ void TestSpiderRules::siteNameAndScope_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("site");
     QTest::addColumn<QString>("scope");
-    QTest::newRow("www and closing slash") << "http://www.shop.com/" << "shop" << "www.shop.com/";
-    QTest::newRow("no path") << "http://www.shop.com" << "shop" << "www.shop.com";
-    QTest::newRow("two directories") << "http://shop.com/a/b/page.html" << "shop" << "shop.com/a/b";
-    QTest::newRow("file in the root") << "http://shop.com/page.html" << "shop" << "shop.com";
-    QTest::newRow("directory without slash") << "http://shop.com/dir" << "shop" << "shop.com/dir";
-    QTest::newRow("no dot in host") << "http://localhost/" << "" << "localhost/";
-    QTest::newRow("port carried") << "http://127.0.0.1:8088/spider/" << "127" << "127.0.0.1:8088/spider";
-    QTest::newRow("query only") << "http://shop.com?x" << "shop" << "shop.com";
+    QTest::newRow("www and closing slash") << "http://www.shop.com/"
+                                           << "shop"
+                                           << "www.shop.com/";
+    QTest::newRow("no path") << "http://www.shop.com"
+                             << "shop"
+                             << "www.shop.com";
+    QTest::newRow("two directories") << "http://shop.com/a/b/page.html"
+                                     << "shop"
+                                     << "shop.com/a/b";
+    QTest::newRow("file in the root") << "http://shop.com/page.html"
+                                      << "shop"
+                                      << "shop.com";
+    QTest::newRow("directory without slash") << "http://shop.com/dir"
+                                             << "shop"
+                                             << "shop.com/dir";
+    QTest::newRow("no dot in host") << "http://localhost/"
+                                    << ""
+                                    << "localhost/";
+    QTest::newRow("port carried") << "http://127.0.0.1:8088/spider/"
+                                  << "127"
+                                  << "127.0.0.1:8088/spider";
+    QTest::newRow("query only") << "http://shop.com?x"
+                                << "shop"
+                                << "shop.com";
 }
 
 void TestSpiderRules::siteNameAndScope()
@@ -155,15 +172,14 @@ void TestSpiderRules::robots_data()
     QTest::newRow("robots.txt itself") << QByteArray("User-agent: *\nDisallow: /\n") << "/robots.txt" << true << "";
     QTest::newRow("wildcard") << QByteArray("User-agent: *\nDisallow: /*.pdf$\n") << "/a/b.pdf" << false
                               << "Disallow: /*.pdf$";
-    QTest::newRow("dollar anchors") << QByteArray("User-agent: *\nDisallow: /*.pdf$\n") << "/a/b.pdf?x" << true
-                                    << "";
+    QTest::newRow("dollar anchors") << QByteArray("User-agent: *\nDisallow: /*.pdf$\n") << "/a/b.pdf?x" << true << "";
     QTest::newRow("tie goes to allow") << QByteArray("User-agent: *\nDisallow: /a\nAllow: /a\n") << "/a" << true
                                        << "Allow: /a";
     QTest::newRow("empty disallow") << QByteArray("User-agent: *\nDisallow:\n") << "/x" << true << "";
-    QTest::newRow("escapes compare equal") << QByteArray("User-agent: *\nDisallow: /%7ejoe/\n") << "/~joe/x" << false
-                                           << "Disallow: /~joe/";
-    QTest::newRow("comments and CR") << QByteArray("User-agent: * # all\r\nDisallow: /x # not x\r\n") << "/x/y"
-                                     << false << "Disallow: /x";
+    QTest::newRow("escapes compare equal")
+        << QByteArray("User-agent: *\nDisallow: /%7ejoe/\n") << "/~joe/x" << false << "Disallow: /~joe/";
+    QTest::newRow("comments and CR") << QByteArray("User-agent: * # all\r\nDisallow: /x # not x\r\n") << "/x/y" << false
+                                     << "Disallow: /x";
 }
 
 void TestSpiderRules::robots()
