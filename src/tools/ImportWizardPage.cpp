@@ -125,6 +125,8 @@ ImportWizardPage::ImportWizardPage(ProjectFields* editor, ProjectStore* store, Q
     connect(m_pageTimer, &QTimer::timeout, HttpMap, &THttpCli::CancelRequest);
     m_wait = new QTimer(this);
     m_wait->setSingleShot(true);
+    // A coarse timer may fire 5 % early; a site's Retry-After or Crawl-delay is a minimum.
+    m_wait->setTimerType(Qt::PreciseTimer);
     connect(m_wait, &QTimer::timeout, this, [this] { runCommand(m_dialogParent, [this] { nextPageStep(); }); });
 
     auto command = [this](auto handler) {
