@@ -5,6 +5,7 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class ImportWizardPage;
 class IndexNowKeyCheck;
 class LiveSubmitter;
 class SubmissionRun;
@@ -79,6 +80,7 @@ public:
     TCLEDLabel* CLEDLabel1 = nullptr;
     ProjectListView* SesList = nullptr;
     ProjectEditorPage* ProjectEditor = nullptr; // on TabSheet5
+    ImportWizardPage* ImportWizard = nullptr;   // on TabSheet6
 
     TReportsPage* ReportsPage = nullptr;
     // The pages of TabSheet2 and TabSheet3.
@@ -109,6 +111,7 @@ private:
     QWidget* createAboutPage();
     void createSecondaryWindows();
     void createProjects(QWidget* column);
+    void createImportWizard();
     void createRun();
     void createRanking();
     void wireMaintenance();

@@ -2,6 +2,7 @@
 
 #include "IndexNowSite.h"
 #include "ManualSite.h"
+#include "SpiderSite.h"
 #include "SearchSite.h"
 #include "TargetSite.h"
 #include "UpdateService.h"
@@ -75,6 +76,7 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    SpiderSite::addPaths(m_router);
     SearchSite::addPaths(m_router);
     IndexNowSite::addPaths(m_router);
     UpdateService::addPaths(m_router);

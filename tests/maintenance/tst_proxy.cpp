@@ -12,6 +12,8 @@
 #include "submission/IndexNowKeyCheck.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
+#include "tools/ImportWizardPage.h"
+#include "tools/TSpider.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
@@ -21,6 +23,7 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -165,7 +168,7 @@ void TestProxy::throughTinyproxy()
     THttpCli::setExtraCaCertificates(certs.authority());
     NginxPeer secure;
     secure.setTls(pair.certificate, pair.key);
-    secure.addFile(QStringLiteral("/index.html"), "secure\n");
+    secure.addFile(QStringLiteral("/index.html"), "<HTML><HEAD><TITLE>Secure Page</TITLE></HEAD></HTML>\n");
     QVERIFY2(secure.start(), qPrintable(secure.errorString()));
     SandboxServer sandbox;
     QBuffer sandboxLog;
@@ -212,6 +215,21 @@ void TestProxy::throughTinyproxy()
     QVERIFY(dir.read(QStringLiteral("dfd.ini")).contains("KeyProxy=0\r\n"));
     QVERIFY(submit(2));
     QTRY_COMPARE_WITH_TIMEOUT(proxy.logText().count(plainLine), 2, 3000);
+
+    // An import, plain and over TLS.
+    ImportWizardPage* wizard = window.ImportWizard;
+    const QString connectLine = QStringLiteral("CONNECT localhost:%1").arg(secure.port());
+    const int connectsBefore = int(proxy.logText().count(connectLine));
+    for (const QString& url : {QString::fromUtf8(sandboxAddress) + QStringLiteral("/help.htm"),
+                               secure.url(QStringLiteral("/index.html"))}) {
+        wizard->TitleImp->clear();
+        wizard->UrlImp->setText(url);
+        wizard->Button3Click();
+        QTRY_COMPARE_WITH_TIMEOUT(wizard->Label13->text(), QStringLiteral("Done"), 20000);
+        QVERIFY2(!wizard->TitleImp->text().isEmpty(), qPrintable(url));
+    }
+    QVERIFY(proxy.logText().contains(QStringLiteral("GET %1/help.htm").arg(QString::fromUtf8(sandboxAddress))));
+    QTRY_VERIFY_WITH_TIMEOUT(proxy.logText().count(connectLine) > connectsBefore, 3000);
 
     window.RankingPage->ComboBox1->setEditText(QStringLiteral("tools"));
     window.RankingPage->RankUrl->setText(QStringLiteral("http://mysite.example/"));
