@@ -43,6 +43,7 @@ TProxyset::TProxyset(QWidget* parent)
 
     HttpProxy = makeEdit("HttpProxy", this);
     HttpPort = makeEdit("HttpPort", this);
+    HttpPort->setMaximumWidth(80);
     HttpPass = makeEdit("HttpPass", this);
     HttpPass->setEchoMode(QLineEdit::Password);
     HttpUsername = makeEdit("HttpUsername", this);
