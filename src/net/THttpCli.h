@@ -133,7 +133,7 @@ public:
     QString ResponseText() const { return m_parser.text; }
     qint64 ResponseLength() const { return m_parser.length; }
     QString ResponseType() const { return m_parser.type; }
-    QStringList ResponseHeader() const { return m_parser.header; }
+    QStringList ResponseHeader() const { return m_parser.header(); }
     qint64 ReceivedBytes() const { return m_receivedBytes; }
     qint64 SentBytes() const { return m_sentBytes; }
     HttpPhase Phase() const { return m_phase; }

@@ -1,0 +1,196 @@
+#include "app/TSubmitMain.h"
+#include "app/VantorApplication.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempProgramDir.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace {
+
+QStringList listing(const QString& root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries << it.fileInfo().filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size()) +
+                       QLatin1Char(' ') + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
+    }
+    entries.sort();
+    return entries;
+}
+
+// An object whose handler of a posted event raises an error.
+class Thrower : public QObject
+{
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("Failed in a posted event");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestAppSafety : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void errorInAnyHandler_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("timer tick") << 0 << QStringLiteral("Failed in a timer.");
+        QTest::newRow("queued call") << 1 << QStringLiteral("Failed in a queued call.");
+        QTest::newRow("posted event") << 2 << QStringLiteral("Failed in a posted event.");
+        QTest::newRow("not a std::exception") << 3 << QStringLiteral("Unknown error");
+    }
+
+    // An error escaping a handler ends that handler with the error box; the
+    // events after it are still delivered.
+    void errorInAnyHandler()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        ScriptedDialogs dialogs;
+        Thrower thrower;
+        switch (kind) {
+        case 0:
+            QTimer::singleShot(0, this, [] { throw std::runtime_error("Failed in a timer"); });
+            break;
+        case 1:
+            QMetaObject::invokeMethod(
+                this, [] { throw std::runtime_error("Failed in a queued call"); }, Qt::QueuedConnection);
+            break;
+        case 2:
+            QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+            break;
+        default:
+            QTimer::singleShot(0, this, [] { throw 42; });
+            break;
+        }
+        bool later = false;
+        QTimer::singleShot(20, this, [&later] { later = true; });
+        QTRY_VERIFY(later);
+        QCOMPARE(dialogs.messages().size(), 1);
+        QCOMPARE(dialogs.lastMessage().text, text);
+        QCOMPARE(dialogs.lastMessage().icon, Dialogs::Icon::Error);
+        QCOMPARE(dialogs.lastMessage().caption, QGuiApplication::applicationDisplayName());
+    }
+
+    // A second start in a program directory that the program runs in changes
+    // nothing; once the first has died, the directory can be taken over.
+    void secondInstance()
+    {
+        TempProgramDir dir;
+        QProcess first;
+        first.setWorkingDirectory(dir.path());
+        first.start(QStringLiteral(VANTOR_EXE), {});
+        QVERIFY(first.waitForStarted(10000));
+        const QString lock = dir.filePath(VantorApplication::lockFileName());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lock), 20000);
+        QTest::qWait(200);
+        const QStringList before = listing(dir.path());
+
+        auto* app = qobject_cast<VantorApplication*>(QCoreApplication::instance());
+        QVERIFY(app);
+        {
+            ScriptedDialogs dialogs;
+            QVERIFY(!app->claimProgramDir(dir.path()));
+            QCOMPARE(dialogs.messages().size(), 1);
+            QCOMPARE(dialogs.lastMessage().text,
+                     QStringLiteral("Vantor Pro is already running in this program directory."));
+            QCOMPARE(listing(dir.path()), before);
+        }
+
+        // A crash leaves the lock file behind.
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(lock));
+        ScriptedDialogs dialogs;
+        QVERIFY(app->claimProgramDir(dir.path()));
+        QVERIFY(dialogs.messages().isEmpty());
+        QLockFile other(lock);
+        QVERIFY(!other.tryLock(0));
+    }
+
+    void startupWithHostileFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("caption"); // a message the start-up must show, if any
+        for (const char* file : {"dfd.ini", "data/data.ist", "data/session/session.zro", "skin.skn", "about.jpg"}) {
+            for (const char* kind : {"fifo", "/dev/zero", "directory"})
+                QTest::addRow("%s as %s", file, kind) << QString::fromLatin1(file) << QString::fromLatin1(kind)
+                                                       << QString();
+        }
+        QTest::newRow("2 MB dfd.ini") << QStringLiteral("dfd.ini") << QStringLiteral("large")
+                                      << QStringLiteral("Settings Not Read");
+        QTest::newRow("2 MB skin.skn") << QStringLiteral("skin.skn") << QStringLiteral("large")
+                                       << QStringLiteral("Skin Not Loaded");
+    }
+
+    // Start-up read whatever it was given: a FIFO hung it, /dev/zero ate the
+    // memory, a huge skin took half a minute. The window comes up at once.
+    void startupWithHostileFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, kind);
+        QFETCH(QString, caption);
+        TempProgramDir dir;
+        const QString path = dir.filePath(file);
+        QFile::remove(path);
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("/dev/zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QByteArray big("[tss]\r\napp=Big\r\nversion=1\r\n");
+            big += QByteArray(2 * 1024 * 1024, ' ');
+            dir.write(file, big);
+        }
+        ScriptedDialogs dialogs;
+        QElapsedTimer clock;
+        clock.start();
+        TSubmitMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window, 5000));
+        const qint64 ms = clock.elapsed();
+        QVERIFY2(ms < 5000, QByteArray::number(ms).constData());
+        if (file == QLatin1String("dfd.ini"))
+            QCOMPARE(window.windowTitle(), QStringLiteral("error verror"));
+        QStringList captions;
+        for (const auto& call : dialogs.messages())
+            captions << call.caption;
+        if (!caption.isEmpty())
+            QVERIFY2(captions.contains(caption), qPrintable(captions.join(QLatin1String(", "))));
+        // A settings file that was not read is not overwritten either.
+        if (kind == QLatin1String("large"))
+            QVERIFY(dir.read(file).size() > 2 * 1024 * 1024);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    VantorApplication app(argc, argv);
+    TestAppSafety test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_appsafety.moc"
