@@ -176,6 +176,9 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
     }
 
     const QString text1 = QString::fromLatin1(line);
+    // Grown in steps rather than doubled, so the buffer stays near the bytes it holds.
+    if (m_header.size() + line.size() + 1 > m_header.capacity())
+        m_header.reserve(m_header.size() + line.size() + 1 + HeaderGrowth);
     m_header += line;
     m_header += '\n';
     if (line.startsWith("HTTP/1.0") || line.startsWith("HTTP/1.1")) {

@@ -16,6 +16,8 @@ public:
     static constexpr int BufferSize = 8192;
     // A header beyond this is hostile or broken; collecting it would let a server fill our memory.
     static constexpr qint64 MaxHeaderBytes = 1024 * 1024;
+    // The stored header grows by this much at a time.
+    static constexpr qsizetype HeaderGrowth = 64 * 1024;
 
     enum class HeaderEndAction {
         Body, // hand the bytes behind the header on as one chunk, then raw chunks

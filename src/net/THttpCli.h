@@ -58,6 +58,8 @@ public:
     enum : int { ErrAborted = 3 };
     // Consecutive redirects followed before a request gives up.
     static constexpr int MaxRedirects = 20;
+    // Received bytes the socket may hold before the parser takes them.
+    static constexpr int ReadBufferBytes = 64 * 1024;
     // Bytes of a POST body handed to the socket per data-sent notification.
     static constexpr int SendChunkSize = 8193;
     // The longest answer of a proxy to CONNECT that is read before the tunnel is given up.

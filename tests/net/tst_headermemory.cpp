@@ -1,10 +1,11 @@
 #include "net/THttpCli.h"
 #include "support/ScriptedServer.h"
 
-#include <QFile>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 #if defined(__SANITIZE_ADDRESS__)
@@ -39,12 +40,15 @@ private slots:
     void endlessShortHeaderLines()
     {
         constexpr int Requests = 50;
-        ScriptedServer server;
-        server.play(ScriptedServer::Script()
-                        .awaitRequest()
-                        .send("HTTP/1.0 200 OK\r\n")
-                        .sendRepeated("X-Many: v\r\n", 400000)
-                        .stall());
+        // The server runs in a process of its own: what it queues is not ours.
+        QProcess peer;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VANTOR_MANY_LINES_PEER"), QStringLiteral("1"));
+        peer.setProcessEnvironment(env);
+        peer.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(peer.waitForStarted(5000));
+        QVERIFY(peer.waitForReadyRead(10000));
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(peer.readLine().trimmed().toInt());
         const long beforeKb = heapKb();
         long peakKb = beforeKb;
         QTimer sampler;
@@ -61,7 +65,7 @@ private slots:
                 ++done;
                 texts << c->ResponseText();
             });
-            client->setURL(server.url(QStringLiteral("/")));
+            client->setURL(url);
             client->BeginGet();
             clients.push_back(std::move(client));
         }
@@ -73,11 +77,27 @@ private slots:
         qInfo("heap: %ld kB before, %ld kB at most during, %ld kB after %d requests", beforeKb, peakKb, afterKb,
               Requests);
         QCOMPARE(texts.count(QStringLiteral("HTTP header too long")), Requests);
-        // About 1 MB of header per request (its buffer may grow to twice that).
-        QVERIFY2(peakKb - beforeKb < Requests * 2500, QByteArray::number(peakKb - beforeKb).constData());
+        // About 1 MB of header per request, not nine.
+        QVERIFY2(peakKb - beforeKb < Requests * 1600, QByteArray::number(peakKb - beforeKb).constData());
         QVERIFY2(afterKb - beforeKb < 4 * 1024, QByteArray::number(afterKb - beforeKb).constData());
     }
 };
 
-QTEST_GUILESS_MAIN(TestHeaderMemory)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("VANTOR_MANY_LINES_PEER")) {
+        ScriptedServer server;
+        server.play(ScriptedServer::Script()
+                        .awaitRequest()
+                        .send("HTTP/1.0 200 OK\r\n")
+                        .sendRepeated("X-Many: v\r\n", 400000)
+                        .stall());
+        std::printf("%d\n", server.port());
+        std::fflush(stdout);
+        return app.exec();
+    }
+    TestHeaderMemory test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_headermemory.moc"

@@ -153,7 +153,7 @@ private slots:
         }
 
         if (all) {
-            batch.dialogs.answer(Dialogs::Yes);
+            single.dialogs.answer(Dialogs::Yes); // the dialogs made last are in force
             batch.store.deleteAll();
         } else {
             batch.store.deleteChecked();
