@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -57,7 +58,7 @@ private slots:
         QTest::newRow("timer tick") << 0 << QStringLiteral("Failed in a timer.");
         QTest::newRow("queued call") << 1 << QStringLiteral("Failed in a queued call.");
         QTest::newRow("posted event") << 2 << QStringLiteral("Failed in a posted event.");
-        QTest::newRow("not a std::exception") << 3 << QStringLiteral("Unknown error");
+        QTest::newRow("not a std::exception") << 3 << QStringLiteral("Unknown error.");
     }
 
     // An error escaping a handler ends that handler with the error box; the
@@ -96,7 +97,9 @@ private slots:
     // nothing; once the first has died, the directory can be taken over.
     void secondInstance()
     {
-        TempProgramDir dir;
+        // Outlives the application, which holds the lock until it ends.
+        m_lockDir = std::make_unique<TempProgramDir>();
+        TempProgramDir& dir = *m_lockDir;
         QProcess first;
         first.setWorkingDirectory(dir.path());
         first.start(QStringLiteral(VANTOR_EXE), {});
@@ -184,12 +187,15 @@ private slots:
         if (kind == QLatin1String("large"))
             QVERIFY(dir.read(file).size() > 2 * 1024 * 1024);
     }
+
+private:
+    std::unique_ptr<TempProgramDir> m_lockDir;
 };
 
 int main(int argc, char** argv)
 {
+    TestAppSafety test; // made first, so its folders go after the application
     VantorApplication app(argc, argv);
-    TestAppSafety test;
     return QTest::qExec(&test, argc, argv);
 }
 

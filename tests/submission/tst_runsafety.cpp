@@ -165,6 +165,8 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(f.live.okCount(), 300);
         QCOMPARE(f.resultCount(QStringLiteral("OK")), 300);
+        peer.kill();
+        peer.waitForFinished(5000);
     }
 };
 
