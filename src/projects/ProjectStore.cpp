@@ -154,20 +154,15 @@ void ProjectStore::deleteBatch(bool checkedOnly)
         return;
     ProjectIndex::ensureWritable(m_programDir);
 
-    // The index as the last of the single rewrites would leave it: an empty
-    // list keeps the "Count" of the rewrite before, which held one entry.
+    // Emptying a list of several, the single deletions last left one entry,
+    // loaded it and wrote it to the index; then "Count" kept that entry's number.
+    const bool loadsLast = kept.isEmpty() && removed.size() > 1;
     const QString indexFile = ProjectIndex::path(m_programDir);
     const QByteArray current = ProjectIndex::readBytes(indexFile);
-    QByteArray bytes;
-    if (kept.isEmpty() && removed.size() > 1)
-        bytes = ProjectIndex::rewritten(ProjectIndex::rewritten(current, {removed.last()}), {});
-    else
-        bytes = ProjectIndex::rewritten(current, kept);
-    // The last Project the single deletions loaded, when none is left to load.
-    ProjectRecord lastLoaded;
-    const bool loadsLast = kept.isEmpty() && removed.size() > 1;
-    if (loadsLast)
-        lastLoaded = ProjectFile::read(m_programDir, removed.last());
+    const QByteArray bytes = loadsLast
+                                 ? ProjectIndex::rewritten(ProjectIndex::rewritten(current, {removed.last()}), {})
+                                 : ProjectIndex::rewritten(current, kept);
+    const ProjectRecord lastLoaded = loadsLast ? ProjectFile::read(m_programDir, removed.last()) : ProjectRecord();
     // The index goes first: a crash in between leaves files without entries,
     // never entries without files.
     if (bytes != current)
@@ -298,7 +293,7 @@ void ProjectStore::loadSelected()
     emit projectLoaded(name);
 }
 
-void ProjectStore::deleteSelectedEntry(bool last)
+void ProjectStore::deleteSelectedEntry()
 {
     const int row = m_model->selectedRow();
     if (row < 0) {
@@ -313,8 +308,7 @@ void ProjectStore::deleteSelectedEntry(bool last)
     m_model->removeAt(row);
     if (!m_model->isEmpty())
         m_model->setSelectedRow(next);
-    ProjectIndex::rewrite(m_programDir, m_model->names(),
-                          last ? ProjectIndex::Flush::Synced : ProjectIndex::Flush::Unsynced);
+    ProjectIndex::rewrite(m_programDir, m_model->names());
     clearFields(ClearScope::Site);
     if (!m_model->isEmpty())
         loadSelected();

@@ -87,8 +87,7 @@ private:
 
     void saveProject();
     void loadSelected();
-    // `last` is false for the deletions before the last of a batch.
-    void deleteSelectedEntry(bool last = true);
+    void deleteSelectedEntry();
     // Deletes every checked entry, or every entry.
     void deleteBatch(bool checkedOnly);
     void removeFiles(const QStringList& names);
