@@ -113,7 +113,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("caption"); // a message the start-up must show, if any
-        for (const char* file : {"dfd.ini", "data/data.ist", "data/session/session.zro", "skin.skn", "about.jpg"}) {
+        for (const char* file :
+             {"dfd.ini", "data/data.ist", "data/ranking.ist", "data/session/session.zro", "skin.skn", "about.jpg"}) {
             for (const char* kind : {"fifo", "/dev/zero", "directory"})
                 QTest::addRow("%s as %s", file, kind) << QString::fromLatin1(file) << QString::fromLatin1(kind)
                                                        << QString();
