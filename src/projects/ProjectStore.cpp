@@ -159,9 +159,8 @@ void ProjectStore::deleteBatch(bool checkedOnly)
     const bool loadsLast = kept.isEmpty() && removed.size() > 1;
     const QString indexFile = ProjectIndex::path(m_programDir);
     const QByteArray current = ProjectIndex::readBytes(indexFile);
-    const QByteArray bytes = loadsLast
-                                 ? ProjectIndex::rewritten(ProjectIndex::rewritten(current, {removed.last()}), {})
-                                 : ProjectIndex::rewritten(current, kept);
+    const QByteArray bytes = loadsLast ? ProjectIndex::rewritten(ProjectIndex::rewritten(current, {removed.last()}), {})
+                                       : ProjectIndex::rewritten(current, kept);
     const ProjectRecord lastLoaded = loadsLast ? ProjectFile::read(m_programDir, removed.last()) : ProjectRecord();
     // The index goes first: a crash in between leaves files without entries,
     // never entries without files.

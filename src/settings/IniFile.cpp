@@ -33,7 +33,7 @@ qint64 IniFile::sizeLimit(const QString& path)
     // user's data.
     const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     return name.compare(QLatin1String(SettingsFileName), Qt::CaseInsensitive) == 0 ? SettingsMaxBytes
-                                                                                     : UserFile::NoLimit;
+                                                                                   : UserFile::NoLimit;
 }
 
 bool IniFile::tooLarge()

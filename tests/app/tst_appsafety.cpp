@@ -116,8 +116,8 @@ private slots:
         for (const char* file :
              {"dfd.ini", "data/data.ist", "data/ranking.ist", "data/session/session.zro", "skin.skn", "about.jpg"}) {
             for (const char* kind : {"fifo", "/dev/zero", "directory"})
-                QTest::addRow("%s as %s", file, kind) << QString::fromLatin1(file) << QString::fromLatin1(kind)
-                                                       << QString();
+                QTest::addRow("%s as %s", file, kind)
+                    << QString::fromLatin1(file) << QString::fromLatin1(kind) << QString();
         }
         QTest::newRow("2 MB dfd.ini") << QStringLiteral("dfd.ini") << QStringLiteral("large")
                                       << QStringLiteral("Settings Not Read");

@@ -77,7 +77,8 @@ private slots:
         clients.clear();
         QTest::qWait(200);
         const long afterKb = heapKb();
-        qInfo("heap: %ld kB before, %ld kB at most during, %ld kB after %d requests; resident %ld kB before, %ld kB after",
+        qInfo("heap: %ld kB before, %ld kB at most during, %ld kB after %d requests; resident %ld kB before, %ld kB "
+              "after",
               beforeKb, peakKb, afterKb, Requests, beforeRssKb, residentKb());
         QCOMPARE(texts.count(QStringLiteral("HTTP header too long")), Requests);
         QVERIFY2(peakKb - beforeKb < Requests * 1600, "more than about 1 MB per request");
@@ -95,8 +96,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("VANTOR_MANY_LINES_PEER")) {
         ScriptedServer server;
-        server.play(
-            ScriptedServer::Script().awaitRequest().send("HTTP/1.0 200 OK\r\n").sendRepeated("X-Many: v\r\n", 400000).stall());
+        server.play(ScriptedServer::Script()
+                        .awaitRequest()
+                        .send("HTTP/1.0 200 OK\r\n")
+                        .sendRepeated("X-Many: v\r\n", 400000)
+                        .stall());
         std::printf("%d\n", server.port());
         std::fflush(stdout);
         return app.exec();
