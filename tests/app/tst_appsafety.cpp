@@ -1,6 +1,7 @@
 #include "app/TSubmitMain.h"
 #include "app/VantorApplication.h"
 #include "support/ScriptedDialogs.h"
+#include "tools/ProjectImport.h"
 #include "support/TempProgramDir.h"
 
 #include <QDir>
@@ -164,6 +165,15 @@ private slots:
         // A settings file that was not read is not overwritten either.
         if (kind == QLatin1String("large"))
             QVERIFY(dir.read(file).size() > 2 * 1024 * 1024);
+    }
+
+    // A FIFO picked for an import is refused at once instead of hanging the window.
+    void importRefusesFifo()
+    {
+        TempProgramDir dir;
+        const QString path = dir.filePath(QStringLiteral("pipe.zro"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QVERIFY_THROWS_EXCEPTION(ProjectImport::ImportError, ProjectImport::readFile(path));
     }
 
 private:
