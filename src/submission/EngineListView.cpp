@@ -1,5 +1,8 @@
 #include "EngineListView.h"
 
+#include "ui/RepaintPacer.h"
+
+#include <QAccessible>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -30,7 +33,7 @@ public:
 
 } // namespace
 
-EngineListView::EngineListView(QWidget* parent) : QTableView(parent)
+EngineListView::EngineListView(QWidget* parent) : QTableView(parent), m_repaint(new RepaintPacer(viewport()))
 {
     setItemDelegate(new CheckDelegate(this));
     setShowGrid(true);
@@ -45,6 +48,18 @@ EngineListView::EngineListView(QWidget* parent) : QTableView(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
+}
+
+void EngineListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // During a run rows change hundreds of times a second; the model has the new state at once and
+    // the rows are painted at most every 40 ms. Assistive tools still hear of each change.
+    if (QAccessible::isActive()) {
+        QTableView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    if (isVisible())
+        m_repaint->request();
 }
 
 bool EngineListView::holdsAddress(const QString& text)
