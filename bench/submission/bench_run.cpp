@@ -232,14 +232,14 @@ const char* verdict(bool met)
 }
 
 // Prints one size's figures; true when every row ended "OK" and the counters agree.
-bool report(int engines, const Figures& f, const Bench::AbResult& peer)
+bool report(int engines, const Figures& f, const Bench::AbResult& peer, double target = TimeTarget)
 {
     const double ratio = f.seconds > 0 && peer.seconds > 0 ? f.seconds / peer.seconds : -1;
     std::printf(
         "  %d engines: run %.3f s (CPU %.3f s, click handler %.3f s), ab -n %d -c %d %.3f s (%d complete, %d failed), "
         "ratio %.2f (target %.1f or less: %s)\n",
         engines, f.seconds, f.cpu, f.clickSeconds, engines, Ports, peer.seconds, peer.complete, peer.failed, ratio,
-        TimeTarget, verdict(ratio > 0 && ratio <= TimeTarget));
+        target, verdict(ratio > 0 && ratio <= target));
     std::printf("    rows %d, \"OK\" rows %d; counters OK %lld, Failed %lld, Time out %lld\n", f.rows, f.okRows,
                 f.okCounter, f.failedCounter, f.timeoutCounter);
     if (!f.firstOther.isEmpty())
@@ -300,10 +300,11 @@ int main(int argc, char** argv)
     std::printf("bench_run: engines of type ENGINE, GET %s (%lld bytes), Ports %d, Timeout 40, GenReport off\n",
                 qPrintable(url), static_cast<long long>(page.size()), Ports);
 
-    // `bench_run N`: one run of N engines and nothing else, for a profiler.
+    // `bench_run N [https]`: one run of N engines and nothing else, for a profiler.
     if (argc > 1) {
         const int engines = qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), LargeRun);
-        const Figures only = ourRun(engines, url);
+        const bool secure = argc > 2 && QByteArray(argv[2]) == "https" && !tlsUrl.isEmpty();
+        const Figures only = ourRun(engines, secure ? tlsUrl : url);
         report(engines, only, Bench::AbResult{});
         return only.seconds > 0 && only.okRows == engines ? 0 : 1;
     }
@@ -325,7 +326,7 @@ int main(int argc, char** argv)
             const Bench::AbResult peer = apacheBench(ab, target, engines);
             const Figures mine = ourRun(engines, target);
             std::printf("  round %d of %d, %s\n", round, Rounds, qPrintable(target));
-            good = report(engines, mine, peer) && good;
+            good = report(engines, mine, peer, timeTarget) && good;
             worst = std::max(worst, mine.rssAfterKb - mine.rssBeforeKb);
             resources = resources && mine.fdsAfter <= mine.fdsBefore;
             best.add(mine.seconds, peer.seconds);

@@ -33,7 +33,11 @@ public:
 
 } // namespace
 
-EngineListView::EngineListView(QWidget* parent) : QTableView(parent), m_repaint(new RepaintPacer(viewport()))
+EngineListView::EngineListView(QWidget* parent)
+    : QTableView(parent), m_repaint(new RepaintPacer(viewport(), [this] {
+          viewport()->update(m_dirty);
+          m_dirty = QRect();
+      }))
 {
     setItemDelegate(new CheckDelegate(this));
     setShowGrid(true);
@@ -54,12 +58,24 @@ void EngineListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& 
 {
     // During a run rows change hundreds of times a second; the model has the new state at once and
     // the rows are painted at most every 40 ms. Assistive tools still hear of each change.
-    if (QAccessible::isActive()) {
+    if (QAccessible::isActive() || !isVisible() || !topLeft.isValid() || !bottomRight.isValid()) {
         QTableView::dataChanged(topLeft, bottomRight, roles);
         return;
     }
-    if (isVisible())
-        m_repaint->request();
+    const int top = rowViewportPosition(topLeft.row());
+    const int bottom = rowViewportPosition(bottomRight.row()) + rowHeight(bottomRight.row());
+    const QRect rows = QRect(0, top, viewport()->width(), bottom - top).intersected(viewport()->rect());
+    if (rows.isEmpty())
+        return; // out of sight: painted when scrolled to
+    m_dirty |= rows;
+    m_repaint->request();
+}
+
+void EngineListView::scrollContentsBy(int dx, int dy)
+{
+    // Rows waiting for their repaint move with the contents.
+    m_dirty.translate(0, dy);
+    QTableView::scrollContentsBy(dx, dy);
 }
 
 bool EngineListView::holdsAddress(const QString& text)

@@ -29,11 +29,13 @@ signals:
 protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
+    void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     int m_checkArea = 0;
     QPersistentModelIndex m_pressed;
+    QRect m_dirty; // rows changed since the last repaint, in viewport coordinates
     RepaintPacer* m_repaint;
 };

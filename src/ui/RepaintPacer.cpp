@@ -2,8 +2,10 @@
 
 #include <QWidget>
 
-RepaintPacer::RepaintPacer(QWidget* widget, int intervalMs)
-    : QObject(widget), m_widget(widget), m_intervalMs(intervalMs)
+RepaintPacer::RepaintPacer(QWidget* widget, int intervalMs) : RepaintPacer(widget, {}, intervalMs) {}
+
+RepaintPacer::RepaintPacer(QWidget* widget, std::function<void()> repaint, int intervalMs)
+    : QObject(widget), m_widget(widget), m_repaint(std::move(repaint)), m_intervalMs(intervalMs)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &RepaintPacer::repaint);
@@ -24,5 +26,8 @@ void RepaintPacer::request()
 void RepaintPacer::repaint()
 {
     m_last.start();
-    m_widget->update();
+    if (m_repaint)
+        m_repaint();
+    else
+        m_widget->update();
 }

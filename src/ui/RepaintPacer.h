@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class QWidget;
 
 // Repaints a widget at most once per interval however often its content
@@ -18,6 +20,8 @@ public:
     static constexpr int DefaultIntervalMs = 40;
 
     explicit RepaintPacer(QWidget* widget, int intervalMs = DefaultIntervalMs);
+    // Repaints by calling `repaint` (say, an update of the changed part only) instead of update().
+    RepaintPacer(QWidget* widget, std::function<void()> repaint, int intervalMs = DefaultIntervalMs);
 
     // Instead of QWidget::update().
     void request();
@@ -27,6 +31,7 @@ private:
     void repaint();
 
     QWidget* m_widget;
+    std::function<void()> m_repaint;
     int m_intervalMs;
     QTimer m_timer;
     QElapsedTimer m_last;
