@@ -18,6 +18,7 @@ class QTabWidget;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
+class TRankingPage;
 class TReportsPage;
 class TSpider;
 class TUpdateBox;
@@ -85,6 +86,8 @@ public:
 
     SubmissionRun* Run = nullptr;
 
+    TRankingPage* RankingPage = nullptr; // on TabSheet7, owns HttpRank
+
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
@@ -106,6 +109,7 @@ private:
     void createSecondaryWindows();
     void createProjects(QWidget* column);
     void createRun();
+    void createRanking();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();

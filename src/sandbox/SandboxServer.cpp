@@ -1,6 +1,8 @@
 #include "SandboxServer.h"
 
+#include "IndexNowSite.h"
 #include "ManualSite.h"
+#include "SearchSite.h"
 #include "TargetSite.h"
 
 #include <QHostAddress>
@@ -72,6 +74,8 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    SearchSite::addPaths(m_router);
+    IndexNowSite::addPaths(m_router);
 }
 
 void SandboxServer::acceptPending()
