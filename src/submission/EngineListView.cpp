@@ -73,9 +73,10 @@ void EngineListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& 
 
 void EngineListView::scrollContentsBy(int dx, int dy)
 {
-    // Rows waiting for their repaint move with the contents.
-    m_dirty.translate(0, dy);
+    // Rows waiting for their repaint move with the contents (dy may count rows, not pixels).
+    const int before = verticalHeader()->offset();
     QTableView::scrollContentsBy(dx, dy);
+    m_dirty.translate(0, before - verticalHeader()->offset());
 }
 
 bool EngineListView::holdsAddress(const QString& text)
