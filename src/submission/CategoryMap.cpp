@@ -3,6 +3,7 @@
 #include "ListFile.h"
 
 #include "settings/TextCodec.h"
+#include "settings/UserFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -129,8 +130,8 @@ QString CategoryMap::lookup(const QString& scheme, const QString& category) cons
     }
     const bool same = c.valid && c.path == m_path && c.stamp == stamp;
     if (!same || !c.stampTrusted) {
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (!UserFile::open(file, m_path)) {
             c.valid = false;
             return QString();
         }
