@@ -26,7 +26,6 @@ ComposedRequest ComposeRequest(const EngineLine& engine, const RunProject& proje
     const QString description = prepared(project.value(QStringLiteral("description")));
 
     QString& query = request.query;
-    query.reserve(1024); // grown once or not at all, not by every parameter
     auto param = [&engine, &query](int field, const QString& value) {
         const QString name = engine.field(field);
         if (!name.isEmpty())
