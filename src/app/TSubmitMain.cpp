@@ -16,6 +16,8 @@
 #include "submission/SubmissionRun.h"
 #include "submission/TLiveResult.h"
 #include "submission/TReportsPage.h"
+#include "tools/DoorwayPage.h"
+#include "tools/MetaTagsPage.h"
 #include "tools/TSpider.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -24,9 +26,11 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -76,6 +80,7 @@ TSubmitMain::TSubmitMain(QWidget* parent) : QMainWindow(parent)
     createMenus();
     createPages();
     runStartup();
+    createSiteToolPages();
     createSecondaryWindows();
 }
 
@@ -136,8 +141,9 @@ void TSubmitMain::createMenus()
 
     QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
     onOpen(metaTags, [this] { showPage(Page::MetaTags); });
-    addItem(metaTags, QStringLiteral("GenerateTags1"), QStringLiteral("Generate Tags"), [] {});
-    addItem(metaTags, QStringLiteral("ApplyTags1"), QStringLiteral("Apply Tags"), [] {});
+    addItem(metaTags, QStringLiteral("GenerateTags1"), QStringLiteral("Generate Tags"),
+            [this] { MetaTags->Button10Click(); });
+    addItem(metaTags, QStringLiteral("ApplyTags1"), QStringLiteral("Apply Tags"), [this] { MetaTags->Button12Click(); });
 
     QMenu* reports = addMenu(QStringLiteral("Reports1"), QStringLiteral("Reports"));
     onOpen(reports, [this] { showPage(Page::Reports); });
@@ -147,7 +153,7 @@ void TSubmitMain::createMenus()
 
     QMenu* doorways = addMenu(QStringLiteral("DoorwayPages1"), QStringLiteral("Doorway Pages"));
     onOpen(doorways, [this] { showPage(Page::DoorwayPages); });
-    addItem(doorways, QStringLiteral("Save1"), QStringLiteral("Save As"), [] {});
+    addItem(doorways, QStringLiteral("Save1"), QStringLiteral("Save As"), [this] { Doorways->Save1Click(); });
 
     QMenu* options = addMenu(QStringLiteral("Options1"), QStringLiteral("Options"));
     addItem(options, QStringLiteral("Proxy1"), QStringLiteral("Proxy Settings"), [this] { Proxy1Click(); });
@@ -345,6 +351,56 @@ void TSubmitMain::createRun()
     });
     connect(Run, &SubmissionRun::showEditorRequested, this,
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
+}
+
+void TSubmitMain::createSiteToolPages()
+{
+    MetaTags = new MetaTagsPage(TabSheet9);
+    MetaTags->setProgramDir(m_programDir);
+    MetaTags->setAppTitle(m_appTitle);
+    (new QVBoxLayout(TabSheet9))->addWidget(MetaTags);
+    connect(MetaTags, &MetaTagsPage::showRequested, this, [this] { showPage(Page::MetaTags); });
+    // The editor's change rules fill the page; the copies run one way.
+    connect(ProjectEditor, &ProjectEditorPage::titleChanged, MetaTags->TitleMet, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::descriptionChanged, MetaTags->DescriptionMet, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::keywordsChanged, MetaTags->Key1Met, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::authorChanged, MetaTags->Author, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::companyChanged, MetaTags->CopyRight, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::urlChanged, MetaTags, &MetaTagsPage::setProjectUrl);
+
+    // Until the Ranking page brings its own keyword drop-down.
+    ComboBox1 = new QComboBox(TabSheet7);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    auto* rankingLayout = new QVBoxLayout(TabSheet7);
+    rankingLayout->addWidget(ComboBox1);
+    rankingLayout->addStretch(1);
+
+    Doorways = new DoorwayPage(TabSheet10);
+    Doorways->setProgramDir(m_programDir);
+    Doorways->setAppTitle(m_appTitle);
+    (new QVBoxLayout(TabSheet10))->addWidget(Doorways);
+    Doorways->setInputSource([this] {
+        DoorwayInput input;
+        input.title = ProjectEditor->title->text();
+        input.description = ProjectEditor->Description->text();
+        input.keywords = ProjectEditor->Key1->text();
+        input.url = ProjectEditor->urllist->text();
+        return input;
+    });
+    Doorways->setSelectedProjectSource([this] { return m_projectList->selectedName(); });
+    connect(Doorways, &DoorwayPage::showRequested, this, [this] { showPage(Page::DoorwayPages); });
+    connect(Doorways, &DoorwayPage::keywordItemsChanged, this, [this](const QStringList& items, const QString& text) {
+        // Items first: adding to an empty drop-down would replace its text.
+        ComboBox1->clear();
+        ComboBox1->clearEditText();
+        ComboBox1->addItems(items);
+        ComboBox1->setEditText(text);
+    });
+    // Every load of a Project into the editor regenerates the doorway page.
+    connect(m_projectStore, &ProjectStore::projectLoaded, this,
+            [this] { runCommand(this, [this] { Doorways->build(); }); });
 }
 
 void TSubmitMain::createProjects(QWidget* column)

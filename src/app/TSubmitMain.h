@@ -5,13 +5,16 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class DoorwayPage;
 class LiveSubmitter;
 class SubmissionRun;
 class ManualEnginesPage;
+class MetaTagsPage;
 class ProjectEditorPage;
 class ProjectListModel;
 class ProjectListView;
 class ProjectStore;
+class QComboBox;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -85,6 +88,12 @@ public:
 
     SubmissionRun* Run = nullptr;
 
+    // The site tools' pages.
+    MetaTagsPage* MetaTags = nullptr;  // on TabSheet9
+    DoorwayPage* Doorways = nullptr;   // on TabSheet10
+    // The ranking keyword drop-down the doorway page refills.
+    QComboBox* ComboBox1 = nullptr;    // on TabSheet7
+
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
@@ -106,6 +115,7 @@ private:
     void createSecondaryWindows();
     void createProjects(QWidget* column);
     void createRun();
+    void createSiteToolPages();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();
