@@ -172,6 +172,7 @@ private slots:
         QCOMPARE(combo->currentText(), QStringLiteral("red"));
         DoorwayBrowser* viewer = f.window->Doorways->Doorway;
         QVERIFY(viewer->toPlainText().contains(QStringLiteral("Say \"hi\"")));
+        QVERIFY(!viewer->toPlainText().contains(QStringLiteral("navigator")));
         // The document asks the viewer, which answers blank instead of the file.
         const QImage shown =
             viewer->document()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("nil.gif"))).value<QImage>();
