@@ -53,6 +53,7 @@ MetaTagsPage::MetaTagsPage(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("MetaTagsPage"));
 
     TitleCk = makeCheck(QStringLiteral("TitleCk"), QStringLiteral("Title"), true, this);
+    TitleCk->setToolTip(QStringLiteral("The title line is always written: a page's head needs its title."));
     TitleMet = makeEdit(QStringLiteral("TitleMet"), this);
     CLED1Met = FieldCounter::createLabel(QStringLiteral("CLED1Met"), this);
     DescriptionCk = makeCheck(QStringLiteral("DescriptionCk"), QStringLiteral("Description"), true, this);
