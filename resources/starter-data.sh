@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes the starter engine files of the program directory:
-# programdir/data/data.ist, datam.ist and catagory.ist. Every engine points
+# programdir/data/data.ist, datam.ist, catagory.ist and ranking.ist. Every engine points
 # at the local sandbox; change SANDBOX (host and port) here and run again.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -64,6 +64,19 @@ engine_line() {
         printf '%s=&cat_id=%d&section=main\r\n' "$c" "$n"
     done
 } >"$out/catagory.ist"
+
+# The rank engines: name|query|match|add|strip|first offset|. Each asks the
+# sandbox's search engine, which puts the sample Project's address at the rank
+# its "site" and "rank" values choose (or nowhere, or answers 500).
+site=http://www.my-sample-site.example/
+{
+    printf 'Sandbox Search|%s/search?q=$query&start=$page&site=%s&rank=4|<A HREF="$url"|||0|\r\n' "$SANDBOX" "$site"
+    printf 'Sandbox Directory|%s/search?q=$query&start=$page&base=1&site=%s&rank=27|$add$url</CITE>|<CITE>|http://|1|\r\n' \
+        "$SANDBOX" "$site"
+    printf 'Sandbox Web Finder|%s/search?q=$query&start=$page&site=%s&rank=112|<A HREF="$url"|||0|\r\n' "$SANDBOX" "$site"
+    printf 'Sandbox Not Listed|%s/search?q=$query&start=$page|<A HREF="$url"|||0|\r\n' "$SANDBOX"
+    printf 'Sandbox Broken Engine|%s/search-error?q=$query&start=$page|<A HREF="$url"|||0|\r\n' "$SANDBOX"
+} >"$out/ranking.ist"
 
 # One sample Project, so a first run has something to submit.
 mkdir -p "$out/session"

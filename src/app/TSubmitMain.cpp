@@ -7,6 +7,7 @@
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
 #include "projects/ProjectStore.h"
+#include "ranking/TRankingPage.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "submission/AutoSubmitEnginesPage.h"
@@ -137,7 +138,10 @@ void TSubmitMain::createMenus()
 
     QMenu* ranking = addMenu(QStringLiteral("Ranking1"), QStringLiteral("Ranking"));
     onOpen(ranking, [this] { showPage(Page::Ranking); });
-    addItem(ranking, QStringLiteral("ResetList1"), QStringLiteral("Reset List"), [this] { showPage(Page::Ranking); });
+    addItem(ranking, QStringLiteral("ResetList1"), QStringLiteral("Reset List"), [this] {
+        showPage(Page::Ranking);
+        RankingPage->Label15Click();
+    });
 
     QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
     onOpen(metaTags, [this] { showPage(Page::MetaTags); });
@@ -178,6 +182,7 @@ void TSubmitMain::createPages()
     TabSheet1 = makePage(QStringLiteral("TabSheet1"));
     TabSheet4 = makePage(QStringLiteral("TabSheet4"));
     TabSheet7 = makePage(QStringLiteral("TabSheet7"));
+    createRanking();
     TabSheet8 = makePage(QStringLiteral("TabSheet8"));
     ReportsPage = new TReportsPage(TabSheet8);
     (new QVBoxLayout(TabSheet8))->addWidget(ReportsPage);
@@ -281,7 +286,9 @@ void TSubmitMain::runStartup()
     // Step 10: the project list from the project index.
     m_projectStore->setProgramDir(m_programDir);
     runCommand(this, [this] { m_projectStore->loadIndex(); });
-    // Step 11 (rank list) arrives with its page.
+    // Step 11: the rank-check list.
+    RankingPage->setProgramDir(m_programDir);
+    runCommand(this, [this] { RankingPage->loadRankList(); });
 }
 
 void TSubmitMain::readApplicationSettings()
@@ -353,6 +360,20 @@ void TSubmitMain::createRun()
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
 }
 
+void TSubmitMain::createRanking()
+{
+    RankingPage = new TRankingPage(TabSheet7);
+    auto* layout = new QVBoxLayout(TabSheet7);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(RankingPage);
+    // A control stopped mid-blink would keep its flashed look.
+    connect(RankingPage, &TRankingPage::flashStopRequested, this, [this] {
+        const int mode = m_flasher->mode();
+        m_flasher->stop();
+        m_flasher->restore(mode);
+    });
+}
+
 void TSubmitMain::createSiteToolPages()
 {
     MetaTags = new MetaTagsPage(TabSheet9);
@@ -367,15 +388,6 @@ void TSubmitMain::createSiteToolPages()
     connect(ProjectEditor, &ProjectEditorPage::authorChanged, MetaTags->Author, &QLineEdit::setText);
     connect(ProjectEditor, &ProjectEditorPage::companyChanged, MetaTags->CopyRight, &QLineEdit::setText);
     connect(ProjectEditor, &ProjectEditorPage::urlChanged, MetaTags, &MetaTagsPage::setProjectUrl);
-
-    // Until the Ranking page brings its own keyword drop-down.
-    ComboBox1 = new QComboBox(TabSheet7);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    auto* rankingLayout = new QVBoxLayout(TabSheet7);
-    rankingLayout->addWidget(ComboBox1);
-    rankingLayout->addStretch(1);
 
     Doorways = new DoorwayPage(TabSheet10);
     Doorways->setProgramDir(m_programDir);
@@ -392,11 +404,13 @@ void TSubmitMain::createSiteToolPages()
     Doorways->setSelectedProjectSource([this] { return m_projectList->selectedName(); });
     connect(Doorways, &DoorwayPage::showRequested, this, [this] { showPage(Page::DoorwayPages); });
     connect(Doorways, &DoorwayPage::keywordItemsChanged, this, [this](const QStringList& items, const QString& text) {
-        // Items first: adding to an empty drop-down would replace its text.
-        ComboBox1->clear();
-        ComboBox1->clearEditText();
-        ComboBox1->addItems(items);
-        ComboBox1->setEditText(text);
+        // The Ranking page's keyword drop-down. Items first: adding to an
+        // empty drop-down would replace its text.
+        QComboBox* keywords = RankingPage->ComboBox1;
+        keywords->clear();
+        keywords->clearEditText();
+        keywords->addItems(items);
+        keywords->setEditText(text);
     });
     // Every load of a Project into the editor regenerates the doorway page.
     connect(m_projectStore, &ProjectStore::projectLoaded, this,
@@ -427,6 +441,7 @@ void TSubmitMain::createProjects(QWidget* column)
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
     connect(m_projectStore, &ProjectStore::countChanged, CLEDLabel1,
             [this](int count) { CLEDLabel1->setValue(count); });
+    connect(ProjectEditor, &ProjectEditorPage::urlChanged, RankingPage, &TRankingPage::setRankUrl);
     // The copies into the Import Wizard, Ranking and Meta Tags pages, the
     // "Spider URL" option (setSpiderUrlOption) and the doorway page
     // (projectLoaded) are connected here as those pages arrive.

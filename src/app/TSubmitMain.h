@@ -21,6 +21,7 @@ class QTabWidget;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
+class TRankingPage;
 class TReportsPage;
 class TSpider;
 class TUpdateBox;
@@ -88,11 +89,11 @@ public:
 
     SubmissionRun* Run = nullptr;
 
+    TRankingPage* RankingPage = nullptr; // on TabSheet7, owns HttpRank
+
     // The site tools' pages.
     MetaTagsPage* MetaTags = nullptr;  // on TabSheet9
     DoorwayPage* Doorways = nullptr;   // on TabSheet10
-    // The ranking keyword drop-down the doorway page refills.
-    QComboBox* ComboBox1 = nullptr;    // on TabSheet7
 
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
@@ -115,6 +116,8 @@ private:
     void createSecondaryWindows();
     void createProjects(QWidget* column);
     void createRun();
+    void createRanking();
+
     void createSiteToolPages();
 
     // Start-up, in order; an error in one step is shown and the rest still run.

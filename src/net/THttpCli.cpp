@@ -63,6 +63,23 @@ QString defaultPort(bool tls)
     return tls ? QStringLiteral("443") : QStringLiteral("80");
 }
 
+// A blank or control character in the request line would break it (every
+// server refuses "GET /q=a b HTTP/1.0"), so those go out percent-encoded;
+// everything else is sent as it stands.
+QString requestTarget(const QString& target)
+{
+    QString out;
+    out.reserve(target.size());
+    for (const QChar ch : target) {
+        const char16_t c = ch.unicode();
+        if (c <= 0x20 || c == 0x7F)
+            out += QString::asprintf("%%%02X", unsigned(c));
+        else
+            out += ch;
+    }
+    return out;
+}
+
 QString withoutFragment(const QString& address)
 {
     const int hash = address.indexOf(QLatin1Char('#'));
@@ -550,7 +567,7 @@ void THttpCli::sendRequestHeader()
     const bool post = m_rqType == RqPost;
     QString method = post ? QStringLiteral("POST") : QStringLiteral("GET");
     QStringList lines;
-    lines << method + QLatin1Char(' ') + m_target + QLatin1String(" HTTP/1.0");
+    lines << method + QLatin1Char(' ') + requestTarget(m_target) + QLatin1String(" HTTP/1.0");
     if (!m_sender.isEmpty())
         lines << QLatin1String("From: ") + m_sender;
     if (!m_accept.isEmpty())

@@ -1,6 +1,7 @@
 #include "SandboxServer.h"
 
 #include "ManualSite.h"
+#include "SearchSite.h"
 #include "TargetSite.h"
 
 #include <QHostAddress>
@@ -72,6 +73,7 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    SearchSite::addPaths(m_router);
 }
 
 void SandboxServer::acceptPending()

@@ -124,7 +124,8 @@ private slots:
     void cancelInEveryPhase();
     void cancelFromHeaderEndStillDeliversBytes();
     void cancelOnIdleReportsNothing();
-    void spacesSentUnchanged();
+    void targetBlanksEncoded_data();
+    void targetBlanksEncoded();
     void upperCaseSchemeUnreachable();
     void failures_data();
     void failures();
@@ -667,6 +668,12 @@ void TestHttpCli::proxyRequestLine_data()
                                  << "pu" << QByteArray()
                                  << QList<QByteArray>{"GET http://site.test/ HTTP/1.0", "Host: site.test", pa}
                                  << QByteArray();
+    QTest::newRow("blank in the address")
+        << "http://site.test/s?q=a b"
+        << "127.0.0.1:%PORT%"
+        << "80"
+        << "" << QByteArray() << QList<QByteArray>{"GET http://site.test/s?q=a%20b HTTP/1.0", "Host: site.test"}
+        << QByteArray();
     QTest::newRow("redirect to a path") << "http://site.test:81/a/b"
                                         << "127.0.0.1:%PORT%"
                                         << "80"
@@ -841,16 +848,38 @@ void TestHttpCli::cancelOnIdleReportsNothing()
     QVERIFY(log.events.isEmpty());
 }
 
-void TestHttpCli::spacesSentUnchanged()
+void TestHttpCli::targetBlanksEncoded_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("location"); // a redirect answered first, when set
+    QTest::addColumn<QByteArray>("lastLine");
+
+    QTest::newRow("blanks") << "/a b?c d" << QByteArray() << QByteArray("GET /a%20b?c%20d HTTP/1.0");
+    QTest::newRow("controls") << QStringLiteral("/x\ty\x7Fz\x01") << QByteArray()
+                              << QByteArray("GET /x%09y%7Fz%01 HTTP/1.0");
+    QTest::newRow("the rest as it stands")
+        << QStringLiteral("/s?q=web+design&p=%41&k=caf\u00e9\"<>") << QByteArray()
+        << QByteArray("GET /s?q=web+design&p=%41&k=caf\xc3\xa9\"<> HTTP/1.0");
+    QTest::newRow("redirect target") << "/x" << QByteArray("/next page") << QByteArray("GET /next%20page HTTP/1.0");
+}
+
+void TestHttpCli::targetBlanksEncoded()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, location);
+    QFETCH(QByteArray, lastLine);
     ScriptedServer server;
-    server.play(answer(okAnswer("")));
+    if (location.isEmpty())
+        server.play(answer(okAnswer("")));
+    else
+        server.play({answer("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"), answer(okAnswer(""))});
     THttpCli c;
     HttpEventLog log(&c);
-    c.setURL(server.url(QStringLiteral("/a b?c d")));
+    c.setURL(server.url(path));
     c.BeginGet();
     QVERIFY(log.waitForDone());
-    QCOMPARE(requestLine(server.received()), QByteArray("GET /a b?c d HTTP/1.0"));
+    QCOMPARE(c.ResponseCode(), 200);
+    QCOMPARE(requestLine(server.received(server.connectionCount() - 1)), lastLine);
 }
 
 void TestHttpCli::upperCaseSchemeUnreachable()

@@ -2,6 +2,7 @@
 #include "projects/ProjectEditorPage.h"
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectStore.h"
+#include "ranking/TRankingPage.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "tools/DoorwayBrowser.h"
@@ -166,7 +167,8 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("<li><a href=\"http://p.example/\">blue</a></li></ul>")));
         QVERIFY(lines.contains(QStringLiteral("<INPUT TYPE=\"hidden\" NAME=\"Say \"hi\"\">")));
         QComboBox* combo = f.window->TabSheet7->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
-        QVERIFY(combo && combo->isEditable());
+        QCOMPARE(combo, f.window->RankingPage->ComboBox1);
+        QVERIFY(combo->isEditable());
         QCOMPARE(combo->count(), 3);
         QCOMPARE(combo->itemText(2), QStringLiteral("blue"));
         QCOMPARE(combo->currentText(), QStringLiteral("red"));

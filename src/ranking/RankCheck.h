@@ -1,0 +1,70 @@
+#pragma once
+
+#include "RankPageText.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+class RankListModel;
+class THttpCli;
+
+// Why a check ended early: a rank line that cannot be used, a row without a
+// line, a "Check Ranking in Top" value that is not a number.
+class RankCheckError : public std::runtime_error
+{
+public:
+    explicit RankCheckError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// One rank check over the rows of a RankListModel: for every checked row,
+// the result pages of its engine are fetched one after the other with the
+// client's synchronous RunGet until one holds the site's mark. The check
+// keeps its own engine lines and page text, so a check started after this
+// one was cancelled cannot disturb it, nor it the new one.
+class RankCheck : public QObject
+{
+    Q_OBJECT
+
+public:
+    RankCheck(RankListModel* model, THttpCli* client, QObject* parent = nullptr);
+
+    // The rank engine list, read when the check starts.
+    void setEngineFile(const QString& path) { m_engineFile = path; }
+    // The date written beside a result; today's by default.
+    void setToday(std::function<QDate()> today) { m_today = std::move(today); }
+
+    // Runs the whole check and returns when it has ended or was cancelled.
+    // Throws RankCheckError (or ListFileError) when it cannot go on; the rows
+    // done before keep their results.
+    void run(const QString& keyword, const QString& siteUrl, const QString& top);
+    // Ends the check: the page being fetched is its last, and no row is written after.
+    void cancel();
+    bool isCancelled() const { return m_cancelled; }
+
+    // The result cell texts.
+    static QString searchingText();
+    static QString skippedText();
+    static QString errorText(const QString& reason);
+    static QString foundText(const QString& address, int top);
+    static QString notFoundText(const QString& top);
+
+private:
+    void HttpRankDocData(THttpCli* sender, const char* buffer, int len);
+    bool stopped() const;
+    // Fetches the client's URL; false with the reason when the fetch failed.
+    bool fetch(QString& reason);
+    [[noreturn]] void fail(int row, const QString& message);
+
+    QPointer<RankListModel> m_model;
+    QPointer<THttpCli> m_client;
+    QString m_engineFile;
+    std::function<QDate()> m_today;
+    RankPageText m_page;
+    bool m_fetching = false;
+    bool m_cancelled = false;
+};

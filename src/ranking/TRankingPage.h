@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class HtmlCellDelegate;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class RankCheck;
+class RankListModel;
+class THttpCli;
+
+// The "Ranking" page (TabSheet7): keyword, site address and depth, the rank
+// engine list with its results, and the rank client HttpRank.
+class TRankingPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* RankAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1;)";
+
+    explicit TRankingPage(QWidget* parent = nullptr);
+    ~TRankingPage() override;
+
+    void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    RankListModel* model() const { return m_model; }
+    bool isChecking() const { return !m_running.isNull(); }
+
+    QComboBox* ComboBox1 = nullptr; // keyword; the doorway page refills its items
+    QLineEdit* RankUrl = nullptr;
+    QComboBox* ComboBox2 = nullptr; // "Check Ranking in Top"
+    QPushButton* Button8 = nullptr; // "Rank"
+    QPushButton* Button9 = nullptr; // "Cancel" / "Reset"
+    QTableView* RankView = nullptr;
+    THttpCli* HttpRank = nullptr;
+
+public slots:
+    // Empties RankView and fills it from data\ranking.ist, one checked row per line.
+    void loadRankList();
+    void setRankUrl(const QString& url);
+    void Button8Click();
+    void Button9Click();
+    // Menu Ranking > "Reset List".
+    void Label15Click();
+
+signals:
+    // The check is over or cancelled: the main window's attention flasher stops.
+    void flashStopRequested();
+
+private:
+    QString rankListPath() const;
+    void openListing(const QString& address);
+    // Ends a running check without touching the rows.
+    void endRunningCheck();
+
+    QString m_programDir;
+    RankListModel* m_model = nullptr;
+    HtmlCellDelegate* m_resultDelegate = nullptr;
+    QPointer<RankCheck> m_running;
+};
