@@ -44,6 +44,19 @@ engine_line() {
         engine_line "Custom Classifieds $i" "Custom->Classified" "custom-classified$i" "$n"
         engine_line "Custom Links $i" "Custom->FFA" "custom-ffa$i" "$n"
     done
+    # IndexNow endpoints take only the page and the Project's key, so their
+    # parameter fields stay empty. These reach the real search engines; the
+    # sandbox's endpoint answers offline.
+    indexnow_line() {
+        printf '%s=IndexNow|%s|%s|%s\r\n' "$1" "$2" "$3" "$(printf '|%.0s' $(seq 35))"
+    }
+    indexnow_line "IndexNow.org" "https://www.indexnow.org/" "https://api.indexnow.org/indexnow"
+    indexnow_line "Bing IndexNow" "https://www.bing.com/" "https://www.bing.com/indexnow"
+    indexnow_line "Yandex IndexNow" "https://yandex.com/" "https://yandex.com/indexnow"
+    indexnow_line "Naver IndexNow" "https://searchadvisor.naver.com/" "https://searchadvisor.naver.com/indexnow"
+    indexnow_line "Seznam IndexNow" "https://search.seznam.cz/" "https://search.seznam.cz/indexnow"
+    indexnow_line "Yep IndexNow" "https://yep.com/" "https://indexnow.yep.com/indexnow"
+    indexnow_line "Sandbox IndexNow" "$SANDBOX/" "$SANDBOX/indexnow"
 } | LC_ALL=C sort -f >"$out/data.ist"
 
 {
@@ -81,6 +94,6 @@ site=http://www.my-sample-site.example/
 # One sample Project, so a first run has something to submit.
 mkdir -p "$out/session"
 printf '[Session]\r\nCount=0\r\n[List]\r\n0=My Sample Site\r\n' >"$out/session/session.zro"
-printf '[My Sample Site]\r\nurl=http://www.my-sample-site.example/\r\ntitle=My Sample Site - Handmade Garden Tools\r\nemail=owner@my-sample-site.example\r\ndescription=Handmade garden tools & accessories, forged and finished by hand in small batches.\r\ncatagory=Business\r\nname=Sam\r\nlast=Sample\r\ncompany=Sample Tools Ltd\r\naddress1=1 Forge Lane\r\naddress2=\r\ncountry=United Kingdom\r\ncity=Sheffield\r\nstate=South Yorkshire\r\nphone=+44 114 000 0000\r\nfax=\r\nzip=S1 1AA\r\nkey1=garden tools,handmade,forged,trowel,spade\r\n' >"$out/session/My Sample Site.zro"
+printf '[My Sample Site]\r\nurl=http://www.my-sample-site.example/\r\ntitle=My Sample Site - Handmade Garden Tools\r\nemail=owner@my-sample-site.example\r\ndescription=Handmade garden tools & accessories, forged and finished by hand in small batches.\r\ncatagory=Business\r\nname=Sam\r\nlast=Sample\r\ncompany=Sample Tools Ltd\r\naddress1=1 Forge Lane\r\naddress2=\r\ncountry=United Kingdom\r\ncity=Sheffield\r\nstate=South Yorkshire\r\nphone=+44 114 000 0000\r\nfax=\r\nzip=S1 1AA\r\nkey1=garden tools,handmade,forged,trowel,spade\r\nindexnowkey=244f859245753b4d633cda70eda39fc7\r\n' >"$out/session/My Sample Site.zro"
 
 echo "starter data written to $out for $SANDBOX"

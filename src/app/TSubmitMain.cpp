@@ -12,6 +12,7 @@
 #include "settings/SettingsKeys.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineFilter.h"
+#include "submission/IndexNowKeyCheck.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/ManualEnginesPage.h"
 #include "submission/SubmissionRun.h"
@@ -442,6 +443,18 @@ void TSubmitMain::createProjects(QWidget* column)
     connect(m_projectStore, &ProjectStore::countChanged, CLEDLabel1,
             [this](int count) { CLEDLabel1->setValue(count); });
     connect(ProjectEditor, &ProjectEditorPage::urlChanged, RankingPage, &TRankingPage::setRankUrl);
+    // "Check Key" of the IndexNow key; it waits as long as a submission does.
+    auto* keyCheck = new IndexNowKeyCheck(this);
+    connect(ProjectEditor, &ProjectEditorPage::checkKeyClicked, keyCheck,
+            [this, keyCheck](const QString& url, const QString& key) {
+                ProjectEditor->CheckKey->setEnabled(false);
+                keyCheck->setTimeout(qMax(1, m_timeout) * 1000);
+                keyCheck->start(url, key);
+            });
+    connect(keyCheck, &IndexNowKeyCheck::finished, this, [this](const IndexNowKeyCheck::Result& result) {
+        ProjectEditor->CheckKey->setEnabled(true);
+        IndexNowKeyCheck::report(this, result);
+    });
     // The copies into the Import Wizard, Ranking and Meta Tags pages, the
     // "Spider URL" option (setSpiderUrlOption) and the doorway page
     // (projectLoaded) are connected here as those pages arrive.

@@ -1,7 +1,9 @@
 #include "ProjectEditorPage.h"
 
 #include "FieldCounter.h"
+#include "IndexNowKeyText.h"
 #include "TypingLimitValidator.h"
+#include "ui/Dialogs.h"
 #include "ui/TCLEDLabel.h"
 
 #include <QComboBox>
@@ -63,6 +65,14 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     SaveButton->setObjectName(QStringLiteral("SaveButton"));
     ClearButton = new QPushButton(QStringLiteral("Clear"), this);
     ClearButton->setObjectName(QStringLiteral("ClearButton"));
+    IndexNowKey = addLineEdit(QStringLiteral("IndexNowKey"), 128,
+                              QStringLiteral("The key that lets IndexNow search engines take this site's pages: "
+                                             "8 to 128 letters, digits and \"-\", served by your site as the "
+                                             "file KEY.txt in its top folder."));
+    GenerateKey = new QPushButton(QStringLiteral("Generate"), this);
+    GenerateKey->setObjectName(QStringLiteral("GenerateKey"));
+    CheckKey = new QPushButton(QStringLiteral("Check Key"), this);
+    CheckKey->setObjectName(QStringLiteral("CheckKey"));
 
     auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, this);
@@ -116,6 +126,13 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     }
     page->addLayout(contacts);
 
+    auto* indexNow = new QHBoxLayout;
+    indexNow->addWidget(label(QStringLiteral("IndexNow Key"), IndexNowKey));
+    indexNow->addWidget(IndexNowKey, 1);
+    indexNow->addWidget(GenerateKey);
+    indexNow->addWidget(CheckKey);
+    page->addLayout(indexNow);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(SaveButton);
@@ -125,12 +142,16 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
 
     QWidget* order[] = {Session_Name, urllist, title,   Description, Key1,       catagory,   name,
                         LastN,        email,   Company, Address1,    Address2,   City,       State,
-                        Country,      Zip,     Phone,   Fax,         SaveButton, ClearButton};
+                        Country,      Zip,     Phone,   Fax,         SaveButton, ClearButton,
+                        IndexNowKey,  GenerateKey, CheckKey};
     for (size_t k = 1; k < std::size(order); ++k)
         setTabOrder(order[k - 1], order[k]);
 
     connect(SaveButton, &QPushButton::clicked, this, &ProjectEditorPage::saveClicked);
     connect(ClearButton, &QPushButton::clicked, this, &ProjectEditorPage::clearClicked);
+    connect(GenerateKey, &QPushButton::clicked, this, &ProjectEditorPage::GenerateKeyClick);
+    connect(CheckKey, &QPushButton::clicked, this,
+            [this] { emit checkKeyClicked(urllist->text().trimmed(), IndexNowKey->text().trimmed()); });
     connectChangeRules();
 }
 
@@ -168,6 +189,17 @@ void ProjectEditorPage::connectChangeRules()
 void ProjectEditorPage::emitAuthor()
 {
     emit authorChanged(name->text() + QLatin1Char(' ') + LastN->text());
+}
+
+void ProjectEditorPage::GenerateKeyClick()
+{
+    // A key already uploaded stops working once it is replaced.
+    if (!IndexNowKey->text().trimmed().isEmpty() &&
+        !Dialogs::confirm(this, QStringLiteral("Generate Key"),
+                          QStringLiteral("This Project already has an IndexNow key.\n\r"
+                                         "Replace it with a new one?")))
+        return;
+    IndexNowKey->setText(IndexNowKeyText::generate());
 }
 
 QWidget* ProjectEditorPage::fieldWidget(ProjectField field) const
@@ -209,6 +241,8 @@ QWidget* ProjectEditorPage::fieldWidget(ProjectField field) const
         return Zip;
     case ProjectField::Keywords:
         return Key1;
+    case ProjectField::IndexNowKey:
+        return IndexNowKey;
     }
     return nullptr;
 }

@@ -54,6 +54,10 @@ public:
     TCLEDLabel* CLED4 = nullptr;
     QPushButton* SaveButton = nullptr;
     QPushButton* ClearButton = nullptr;
+    // The site's IndexNow key and its two buttons.
+    QLineEdit* IndexNowKey = nullptr;
+    QPushButton* GenerateKey = nullptr;
+    QPushButton* CheckKey = nullptr;
 
 signals:
     // For the Import Wizard's and the Ranking page's URL fields.
@@ -69,11 +73,14 @@ signals:
 
     void saveClicked();
     void clearClicked();
+    // "Check Key": the Project's URL and key as the fields hold them.
+    void checkKeyClicked(const QString& url, const QString& key);
 
 private:
     QLineEdit* addLineEdit(const QString& objectName, int limit, const QString& hint);
     void connectChangeRules();
     void emitAuthor();
+    void GenerateKeyClick();
 
     FieldCounter* m_titleCounter = nullptr;
     FieldCounter* m_descriptionCounter = nullptr;

@@ -6,6 +6,20 @@
 
 #include <QFile>
 
+namespace {
+
+bool hasKey(IniFile& ini, const QString& section, const QString& key)
+{
+    const auto pairs = ini.readSection(section);
+    for (const auto& pair : pairs) {
+        if (pair.first.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QString ProjectFile::sessionDir(const QString& programDir)
 {
     return programPath(programDir, QStringLiteral("\\data\\session"));
@@ -25,8 +39,14 @@ void ProjectFile::write(const QString& programDir, const QString& name, const Pr
         throw IniWriteError(sessionDir(programDir) + QLatin1Char('/') + name + QStringLiteral(".zro"));
     IniFile ini(file);
     ini.beginUpdate();
-    for (ProjectField field : ProjectRecord::writeOrder())
+    for (ProjectField field : ProjectRecord::writeOrder()) {
+        // A Project without an IndexNow key keeps exactly the file it always
+        // had; a key stored before is still overwritten, emptied too.
+        if (field == ProjectField::IndexNowKey && record.value(field).isEmpty() &&
+            !hasKey(ini, name, ProjectRecord::key(field)))
+            continue;
         ini.writeString(name, ProjectRecord::key(field), record.value(field));
+    }
     ini.endUpdate();
 }
 

@@ -39,6 +39,8 @@ QString ProjectRecord::key(ProjectField field)
         return QStringLiteral("zip");
     case ProjectField::Keywords:
         return QStringLiteral("key1");
+    case ProjectField::IndexNowKey:
+        return QStringLiteral("indexnowkey");
     }
     return QString();
 }
@@ -52,7 +54,7 @@ const QList<ProjectField>& ProjectRecord::writeOrder()
         ProjectField::Category, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
         ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
         ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
-        ProjectField::Keywords,
+        ProjectField::Keywords, ProjectField::IndexNowKey,
     };
     return order;
 }
@@ -64,7 +66,7 @@ const QList<ProjectField>& ProjectRecord::loadOrder()
         ProjectField::Email,    ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
         ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
         ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
-        ProjectField::Keywords,
+        ProjectField::Keywords, ProjectField::IndexNowKey,
     };
     return order;
 }

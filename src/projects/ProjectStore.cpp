@@ -220,7 +220,8 @@ void ProjectStore::clearFields(ClearScope scope)
         for (ProjectField field :
              {ProjectField::Email, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
               ProjectField::Address1, ProjectField::Address2, ProjectField::City, ProjectField::State,
-              ProjectField::Phone, ProjectField::Fax, ProjectField::Zip, ProjectField::Country, ProjectField::Category})
+              ProjectField::Phone, ProjectField::Fax, ProjectField::Zip, ProjectField::Country, ProjectField::Category,
+              ProjectField::IndexNowKey})
             m_fields->setFieldText(field, QString());
         emit showEditorRequested();
     }

@@ -1,4 +1,5 @@
 // vantor-sandbox: local sites on 127.0.0.1 for offline runs of Vantor Pro.
+#include "sandbox/IndexNowSite.h"
 #include "sandbox/QuitOnSignal.h"
 #include "sandbox/SandboxServer.h"
 
@@ -49,9 +50,15 @@ int main(int argc, char* argv[])
     const QCommandLineOption exitOption(QStringLiteral("exit-after"),
                                         QStringLiteral("Stop by itself after this many seconds."),
                                         QStringLiteral("seconds"));
+    const QCommandLineOption keyOption(
+        QStringLiteral("indexnow-key"),
+        QStringLiteral("Serve /<key>.txt and accept the key at /indexnow, as if its key file had just been "
+                       "uploaded (repeatable)."),
+        QStringLiteral("key"));
     parser.addOption(portOption);
     parser.addOption(logOption);
     parser.addOption(exitOption);
+    parser.addOption(keyOption);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
@@ -66,6 +73,13 @@ int main(int argc, char* argv[])
         if (!ok || exitAfter < 1 || exitAfter > 24 * 3600)
             return fail(QStringLiteral("--exit-after wants whole seconds from 1 to 86400, not \"%1\"")
                             .arg(parser.value(exitOption)));
+    }
+
+    for (const QString& key : parser.values(keyOption)) {
+        if (!IndexNowSite::defaultKeys()->add(key.toLatin1()))
+            return fail(
+                QStringLiteral("--indexnow-key wants 8 to 128 characters of a-z, A-Z, 0-9 and \"-\", not \"%1\"")
+                    .arg(key));
     }
 
     QFile out;

@@ -13,6 +13,7 @@ long long apply(EngineModel& model, Scope scope, const Boxes& boxes, const Tick&
         bool mark = row.checked;
         switch (row.kind) {
         case EngineKind::Engine: // rule 1
+        case EngineKind::IndexNow:
             if (all || scope == Scope::SearchEngines)
                 mark = boxes.searchEngines;
             break;

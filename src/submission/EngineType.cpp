@@ -16,6 +16,8 @@ EngineKind engineKind(const QString& type)
         return EngineKind::CustomClassified;
     if (type == QLatin1String("Custom->FFA"))
         return EngineKind::CustomFfa;
+    if (type == QLatin1String("IndexNow"))
+        return EngineKind::IndexNow;
     return EngineKind::Other;
 }
 

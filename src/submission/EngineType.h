@@ -3,8 +3,9 @@
 #include <QString>
 
 // The engine types the filters know. Types are compared exactly, letter case
-// included; any type containing "BATCH" is a batch service.
-enum class EngineKind { Engine, Classified, Ffa, Batch, CustomEngine, CustomClassified, CustomFfa, Other };
+// included; any type containing "BATCH" is a batch service. "IndexNow" is an
+// endpoint of that protocol: the "Search Engines" box marks it like "ENGINE".
+enum class EngineKind { Engine, Classified, Ffa, Batch, CustomEngine, CustomClassified, CustomFfa, IndexNow, Other };
 
 EngineKind engineKind(const QString& type);
 

@@ -1,6 +1,7 @@
 #include "LiveSubmitter.h"
 
 #include "EngineModel.h"
+#include "IndexNowRequest.h"
 #include "RequestComposer.h"
 #include "net/THttpCli.h"
 
@@ -155,7 +156,10 @@ void LiveSubmitter::HttpCli1HeaderEnd(THttpCli* client)
         return;
     int code = client->ResponseCode();
     QString text = code == 302 ? QStringLiteral("OK") : client->ResponseText();
-    if (text.isEmpty()) {
+    if (text.isEmpty() && m_engines->isValidRow(entry->row) &&
+        m_engines->row(entry->row).kind == EngineKind::IndexNow) {
+        text = indexNowStatusText(code);
+    } else if (text.isEmpty()) {
         text = QStringLiteral("OK");
         code = 200;
     }
@@ -201,6 +205,23 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
     // Released once its own notification has returned.
     client->deleteLater();
     emit requestFinished();
+}
+
+void LiveSubmitter::SettleWithoutRequest(int row, const QString& text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, row, text] {
+            if (m_engines->isValidRow(row)) {
+                m_engines->setResult(row, text);
+                m_engines->setRowImage(row, RowImage::Failed);
+                m_failed += m_engines->submissionWeight(row);
+                m_engines->setDate(row, m_clock ? dateText(m_clock()) : nowText());
+                emit countsChanged(m_ok, m_failed, m_timedOut);
+            }
+            emit requestFinished();
+        },
+        Qt::QueuedConnection);
 }
 
 void LiveSubmitter::Timer5Timer()

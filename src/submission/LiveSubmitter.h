@@ -55,6 +55,10 @@ public:
     void setLocale(const QLocale& locale);
 
     void StartEngineRequest(const QString& address, const QString& query, int row, bool post, const QString& referrer);
+    // A row that is not sent (an IndexNow row of a Project without a key):
+    // it shows `text`, counts as Failed and ends, like a request, from the
+    // event loop with requestFinished.
+    void SettleWithoutRequest(int row, const QString& text);
     void StopAllRequests();
 
     QTimer* timer5() const { return m_timer5; }

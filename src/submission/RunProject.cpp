@@ -15,6 +15,7 @@ RunProject RunProject::read(const QString& projectFile, const QString& name)
                       QStringLiteral("zip")};
         for (int i = 1; i <= 16; ++i)
             k << QStringLiteral("key%1").arg(i);
+        k << QStringLiteral("indexnowkey");
         return k;
     }();
     RunProject project;

@@ -4,6 +4,8 @@
 #include "CategoryMap.h"
 #include "EngineLine.h"
 #include "EngineModel.h"
+#include "EngineType.h"
+#include "IndexNowRequest.h"
 #include "LiveSubmitter.h"
 #include "ReportWriter.h"
 #include "RequestComposer.h"
@@ -193,6 +195,18 @@ void SubmissionRun::SubmitNextEngine()
     if (m_mode == Mode::Running && !m_queue.isEmpty()) {
         const QueueEntry entry = m_queue.first();
         const EngineLine line = EngineLine::fromValue(entry.engine, m_engines->database().lookup(entry.engine));
+        if (engineKind(line.type()) == EngineKind::IndexNow) {
+            m_queue.removeFirst();
+            ++m_inFlightCount;
+            // Without a key the endpoint can only refuse: nothing is sent.
+            if (m_runProject.value(indexNowKeyName()).isEmpty()) {
+                m_live->SettleWithoutRequest(entry.row, QStringLiteral("No IndexNow key"));
+                return;
+            }
+            const ComposedRequest request = ComposeIndexNowRequest(line, m_runProject);
+            m_live->StartEngineRequest(request.address, request.query, entry.row, request.post, request.referrer);
+            return;
+        }
         const CategoryMap categories(programPath(m_programDir, QStringLiteral("\\data\\catagory.ist")));
         const ComposedRequest request = ComposeRequest(line, m_runProject, categories);
         // Taking the entry, counting it and starting it belong together: a

@@ -286,6 +286,8 @@ void TestEngineLines::engineKinds_data()
     QTest::newRow("Custom->Classified") << "Custom->Classified" << int(EngineKind::CustomClassified);
     QTest::newRow("Custom->FFA") << "Custom->FFA" << int(EngineKind::CustomFfa);
     QTest::newRow("custom->ffa") << "custom->ffa" << int(EngineKind::Other);
+    QTest::newRow("IndexNow") << "IndexNow" << int(EngineKind::IndexNow);
+    QTest::newRow("indexnow lower case") << "indexnow" << int(EngineKind::Other);
     QTest::newRow("empty") << "" << int(EngineKind::Other);
 }
 
@@ -599,18 +601,26 @@ void TestEngineLines::starterData()
     EngineDatabase db;
     db.setLines(lines);
     QCOMPARE(db.count(), lines.size()); // no duplicates in the shipped file
-    int perKind[8] = {};
+    int perKind[int(EngineKind::Other) + 1] = {};
     for (const QString& line : lines) {
         const EngineLine engine(line);
         ++perKind[int(engineKind(engine.type()))];
+        // IndexNow rows take no parameter names; all but the sandbox's reach the real endpoints.
+        if (engineKind(engine.type()) == EngineKind::IndexNow) {
+            QVERIFY2(engine.field(EngineLine::SubmitUrl).endsWith(QLatin1String("/indexnow")), qPrintable(line));
+            for (int field = EngineLine::TitleParam; field <= EngineLine::FieldCount; ++field)
+                QVERIFY2(engine.field(field).isEmpty(), qPrintable(line));
+            continue;
+        }
         QVERIFY2(engine.siteUrl().startsWith(QLatin1String("http://127.0.0.1:")), qPrintable(line));
         QVERIFY2(engine.field(EngineLine::SubmitUrl).startsWith(QLatin1String("http://127.0.0.1:")), qPrintable(line));
         QCOMPARE(engine.field(EngineLine::CountryParam), QStringLiteral("country"));
         if (engineKind(engine.type()) == EngineKind::Batch)
             QVERIFY(batchCount(engine.type()) > 1);
     }
+    QCOMPARE(perKind[int(EngineKind::IndexNow)], 7);
     for (int kind = 0; kind < int(EngineKind::Other); ++kind)
-        QVERIFY2(perKind[kind] >= 12, qPrintable(QStringLiteral("kind %1: %2").arg(kind).arg(perKind[kind])));
+        QVERIFY2(kind == int(EngineKind::IndexNow) || perKind[kind] >= 12, qPrintable(QStringLiteral("kind %1: %2").arg(kind).arg(perKind[kind])));
 
     QStringList manual;
     LoadListFromFile(data + QStringLiteral("datam.ist"), manual);
