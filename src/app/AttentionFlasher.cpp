@@ -97,10 +97,15 @@ void AttentionFlasher::show(int mode, int state)
     } else {
         // The lit half of a button's blink swaps its face to the highlight.
         const bool lit = state != baseState(mode);
+        // Only the enabled look blinks: a disabled button keeps its greyed text.
         const QPalette normal = QGuiApplication::palette();
-        palette.setColor(QPalette::Button, lit ? normal.color(QPalette::Highlight) : normal.color(QPalette::Button));
-        palette.setColor(QPalette::ButtonText,
-                         lit ? normal.color(QPalette::HighlightedText) : normal.color(QPalette::ButtonText));
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button,
+                             lit ? normal.color(group, QPalette::Highlight) : normal.color(group, QPalette::Button));
+            palette.setColor(group, QPalette::ButtonText,
+                             lit ? normal.color(group, QPalette::HighlightedText)
+                                 : normal.color(group, QPalette::ButtonText));
+        }
     }
     control->setPalette(palette);
     control->update();

@@ -19,6 +19,7 @@
 #include "submission/TLiveResult.h"
 #include "submission/TReportsPage.h"
 #include "tools/DoorwayPage.h"
+#include "tools/ImportWizardPage.h"
 #include "tools/MetaTagsPage.h"
 #include "tools/TSpider.h"
 #include "ui/Dialogs.h"
@@ -28,6 +29,7 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
@@ -231,6 +233,7 @@ void TSubmitMain::createPages()
     CLEDLabel1->setObjectName(QStringLiteral("CLEDLabel1"));
     CLEDLabel1->setFixedHeight(22);
     createProjects(column);
+    createImportWizard();
     QPalette listPalette = SesList->palette();
     listPalette.setColor(QPalette::Base, QColor(0xE9, 0xEA, 0xE9));
     listPalette.setColor(QPalette::Text, Qt::black);
@@ -323,6 +326,8 @@ void TSubmitMain::readRunSettings()
 void TSubmitMain::createSecondaryWindows()
 {
     Spider = new TSpider(this);
+    ImportWizard->setSpider(Spider);
+    m_flasher->setTarget(AttentionFlasher::SpiderButton, Spider->Button1);
     LiveResult = new TLiveResult(m_programDir, m_timeout, m_ports, this);
     connect(LiveResult, &TLiveResult::optionsApplied, this, [this](int timeout, int ports) {
         m_timeout = timeout;
@@ -458,6 +463,24 @@ void TSubmitMain::createProjects(QWidget* column)
     // The copies into the Import Wizard, Ranking and Meta Tags pages, the
     // "Spider URL" option (setSpiderUrlOption) and the doorway page
     // (projectLoaded) are connected here as those pages arrive.
+}
+
+void TSubmitMain::createImportWizard()
+{
+    ImportWizard = new ImportWizardPage(ProjectEditor, m_projectStore, TabSheet6);
+    ImportWizard->setDialogParent(this);
+    (new QVBoxLayout(TabSheet6))->addWidget(ImportWizard);
+    m_flasher->setTarget(AttentionFlasher::ImportButton, ImportWizard->Button3);
+    m_projectStore->setSpiderUrlOption([this] { return ImportWizard->SpiderCK->isChecked(); });
+    connect(ProjectEditor, &ProjectEditorPage::urlChanged, ImportWizard->UrlImp, &QLineEdit::setText);
+    connect(ImportWizard, &ImportWizardPage::flashRequested, m_flasher, &AttentionFlasher::start);
+    connect(ImportWizard, &ImportWizardPage::flashStopRequested, this, [this](int mode) {
+        m_flasher->stop();
+        m_flasher->restore(mode);
+    });
+    connect(ImportWizard, &ImportWizardPage::showProjectsRequested, this, [this](bool information) {
+        showPage(Page::Projects, information ? InnerPage::ProjectInformation : InnerPage::None);
+    });
 }
 
 void TSubmitMain::showEvent(QShowEvent* event)

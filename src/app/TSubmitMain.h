@@ -6,6 +6,7 @@
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
 class DoorwayPage;
+class ImportWizardPage;
 class LiveSubmitter;
 class SubmissionRun;
 class ManualEnginesPage;
@@ -81,6 +82,7 @@ public:
     TCLEDLabel* CLEDLabel1 = nullptr;
     ProjectListView* SesList = nullptr;
     ProjectEditorPage* ProjectEditor = nullptr; // on TabSheet5
+    ImportWizardPage* ImportWizard = nullptr;   // on TabSheet6
 
     TReportsPage* ReportsPage = nullptr;
     // The pages of TabSheet2 and TabSheet3.
@@ -115,6 +117,7 @@ private:
     QWidget* createAboutPage();
     void createSecondaryWindows();
     void createProjects(QWidget* column);
+    void createImportWizard();
     void createRun();
     void createRanking();
 

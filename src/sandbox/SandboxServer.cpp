@@ -2,6 +2,7 @@
 
 #include "IndexNowSite.h"
 #include "ManualSite.h"
+#include "SpiderSite.h"
 #include "SearchSite.h"
 #include "TargetSite.h"
 
@@ -74,6 +75,7 @@ void SandboxServer::addStandardSites()
 {
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
+    SpiderSite::addPaths(m_router);
     SearchSite::addPaths(m_router);
     IndexNowSite::addPaths(m_router);
 }

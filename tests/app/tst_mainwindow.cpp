@@ -334,6 +334,9 @@ void TestMainWindow::flasherButtonModes()
     QVERIFY(!flasher.isRunning());
     flasher.restore(mode);
     QCOMPARE(AttentionFlasher::flashState(&button), base);
+    // A button disabled after blinking still looks disabled.
+    QCOMPARE(button.palette().color(QPalette::Disabled, QPalette::ButtonText),
+             QPushButton().palette().color(QPalette::Disabled, QPalette::ButtonText));
 }
 
 void TestMainWindow::flasherProjectList()
