@@ -65,5 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (checker.bodyBytes > size)
         __builtin_trap();
+    // The stored header gives back one entry per non-empty line taken, no line feed inside.
+    const QStringList header = parser.header();
+    if (header.size() > parser.headerLineCount())
+        __builtin_trap();
+    for (const QString& line : header) {
+        if (line.isEmpty() || line.contains(QLatin1Char('\n')))
+            __builtin_trap();
+    }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "ranking/TRankingPage.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
+#include "settings/UserFile.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineFilter.h"
 #include "submission/IndexNowKeyCheck.h"
@@ -269,9 +270,21 @@ void TSubmitMain::runStartup()
     PageControl1->setCurrentWidget(TabSheet11);
     PageControl3->setCurrentWidget(TabSheet5);
     // Step 3: the skin.
-    runCommand(this, [this] { applySkin(this, m_programDir); });
-    if (auto* picture = TabSheet11->findChild<QLabel*>(QStringLiteral("Image1")))
-        picture->setPixmap(QPixmap(path(QStringLiteral("\\about.jpg"))));
+    runCommand(this, [this] {
+        if (applySkin(this, m_programDir) == SkinResult::TooLarge)
+            Dialogs::warning(this, QStringLiteral("Skin Not Loaded"),
+                             QStringLiteral("The skin file %1 is larger than 1 MB and was not loaded.\n\r"
+                                            "The windows keep their default look.")
+                                 .arg(path(QStringLiteral("\\skin.skn"))));
+    });
+    if (auto* picture = TabSheet11->findChild<QLabel*>(QStringLiteral("Image1"))) {
+        // Read as any user file: a regular file only, of a picture's size.
+        const UserFile::Content about = UserFile::read(path(QStringLiteral("\\about.jpg")), 16 * 1024 * 1024);
+        QPixmap pixmap;
+        if (about.status == UserFile::Status::Ok)
+            pixmap.loadFromData(about.bytes);
+        picture->setPixmap(pixmap);
+    }
     // Step 4: application title and home address.
     runCommand(this, [this] { readApplicationSettings(); });
     // Step 5: the auto-submit engine database; a file that cannot be read is
@@ -312,6 +325,11 @@ void TSubmitMain::readApplicationSettings()
     m_appTitle = app + QStringLiteral(" v") + version;
     QGuiApplication::setApplicationDisplayName(m_appTitle);
     setWindowTitle(m_appTitle);
+    if (ini.tooLarge())
+        Dialogs::warning(this, QStringLiteral("Settings Not Read"),
+                         QStringLiteral("The settings file %1 is larger than 1 MB and was not read.\n\r"
+                                        "The default settings apply.")
+                             .arg(ini.path()));
 }
 
 void TSubmitMain::readRunSettings()

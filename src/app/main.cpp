@@ -1,13 +1,13 @@
 #include "TSubmitMain.h"
+#include "VantorApplication.h"
 
-#include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vantor Pro"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vantor Pro"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.vantor.VantorPro"));
+    VantorApplication app(argc, argv);
+    if (!app.claimProgramDir(QDir::currentPath()))
+        return 1;
     TSubmitMain window;
     window.show();
     return app.exec();

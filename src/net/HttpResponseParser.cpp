@@ -46,7 +46,7 @@ void HttpResponseParser::resetCommon()
     code = 0;
     length = -1;
     type.clear();
-    header.clear();
+    m_header = QByteArray();
 }
 
 void HttpResponseParser::reset()
@@ -135,7 +135,8 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
             return;
     }
     ++m_headerLines;
-    m_headerBytes += line.size();
+    // The line feed counts too: it is what the line costs where it is kept.
+    m_headerBytes += line.size() + 1;
     if (m_headerBytes > MaxHeaderBytes)
         throw EHttpException(QStringLiteral("HTTP header too long"), EHttpException::HeaderTooLong);
 
@@ -175,7 +176,11 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
     }
 
     const QString text1 = QString::fromLatin1(line);
-    header.append(text1);
+    // Grown in steps rather than doubled, so the buffer stays near the bytes it holds.
+    if (m_header.size() + line.size() + 1 > m_header.capacity())
+        m_header.reserve(m_header.size() + line.size() + 1 + HeaderGrowth);
+    m_header += line;
+    m_header += '\n';
     if (line.startsWith("HTTP/1.0") || line.startsWith("HTTP/1.1")) {
         code = static_cast<int>(decimalValue(text1.mid(9, 3).trimmed()));
         text = text1.mid(13);
@@ -209,4 +214,15 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
         }
     }
     m_handler.headerData();
+}
+
+QStringList HttpResponseParser::header() const
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype end = m_header.indexOf('\n'); end >= 0; end = m_header.indexOf('\n', start)) {
+        lines.append(QString::fromLatin1(m_header.constData() + start, end - start));
+        start = end + 1;
+    }
+    return lines;
 }

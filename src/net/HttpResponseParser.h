@@ -16,6 +16,8 @@ public:
     static constexpr int BufferSize = 8192;
     // A header beyond this is hostile or broken; collecting it would let a server fill our memory.
     static constexpr qint64 MaxHeaderBytes = 1024 * 1024;
+    // The stored header grows by this much at a time.
+    static constexpr qsizetype HeaderGrowth = 64 * 1024;
 
     enum class HeaderEndAction {
         Body, // hand the bytes behind the header on as one chunk, then raw chunks
@@ -69,7 +71,8 @@ public:
     QString text;
     qint64 length = -1;
     QString type;
-    QStringList header;
+    // Every non-empty header line received, the status line included.
+    QStringList header() const;
 
 private:
     enum class Mode { Header, Body };
@@ -86,5 +89,8 @@ private:
     bool m_headerInProgress = false;
     int m_headerLines = 0;
     qint64 m_headerBytes = 0;
+    // The header lines, each ended by a line feed, in one buffer: a list of
+    // strings would cost several times their length in memory per short line.
+    QByteArray m_header;
     quint64 m_generation = 0; // bumped by every reset, so a callback that restarts ends the loop
 };

@@ -318,6 +318,9 @@ void THttpCli::createSocket()
         }
         // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
         socket->setProxy(QNetworkProxy::NoProxy);
+        // What the kernel holds stays there until the parser takes it: a fast
+        // server must not fill our memory ahead of the header limit.
+        socket->setReadBufferSize(ReadBufferBytes);
     }
     m_socket = socket;
     m_connected = false;

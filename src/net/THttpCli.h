@@ -58,6 +58,8 @@ public:
     enum : int { ErrAborted = 3 };
     // Consecutive redirects followed before a request gives up.
     static constexpr int MaxRedirects = 20;
+    // Received bytes the socket may hold before the parser takes them.
+    static constexpr int ReadBufferBytes = 64 * 1024;
     // Bytes of a POST body handed to the socket per data-sent notification.
     static constexpr int SendChunkSize = 8193;
     // The longest answer of a proxy to CONNECT that is read before the tunnel is given up.
@@ -133,7 +135,7 @@ public:
     QString ResponseText() const { return m_parser.text; }
     qint64 ResponseLength() const { return m_parser.length; }
     QString ResponseType() const { return m_parser.type; }
-    QStringList ResponseHeader() const { return m_parser.header; }
+    QStringList ResponseHeader() const { return m_parser.header(); }
     qint64 ReceivedBytes() const { return m_receivedBytes; }
     qint64 SentBytes() const { return m_sentBytes; }
     HttpPhase Phase() const { return m_phase; }

@@ -4,6 +4,7 @@
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "settings/TextCodec.h"
+#include "settings/UserFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -168,8 +169,7 @@ void ProjectIndex::ensureWritable(const QString& programDir)
 
 QByteArray ProjectIndex::readBytes(const QString& file)
 {
-    QFile in(file);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    return UserFile::read(file).bytes;
 }
 
 void ProjectIndex::writeBytes(const QString& file, const QByteArray& bytes, Flush flush)

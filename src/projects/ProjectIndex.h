@@ -38,8 +38,7 @@ public:
     static QList<QPair<QString, QString>> load(const QString& programDir);
     // How a replacement reaches the disk. Every replacement is atomic (a
     // new file renamed over the old); a synced one is also flushed to the
-    // disk first. The rewrites inside a deletion of many Projects are left
-    // to the system to flush, the last one is synced.
+    // disk first; an unsynced one is left to the system to flush.
     enum class Flush { Synced, Unsynced };
 
     // Rewrites the index file from the names as one atomic replacement;

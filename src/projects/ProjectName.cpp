@@ -26,8 +26,13 @@ bool ProjectName::isInvalid(const QString& name)
 {
     if (name == QLatin1String(".") || name == QLatin1String(".."))
         return true;
+    // The index reads a value in enclosing double quotes without them.
+    if (name.startsWith(QLatin1Char('"')) || name.endsWith(QLatin1Char('"')))
+        return true;
     for (const QChar ch : name) {
-        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.category() == QChar::Other_Control)
+        // "[" and "]" would make the Project file's section line unreadable.
+        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch == QLatin1Char('[') || ch == QLatin1Char(']') ||
+            ch.category() == QChar::Other_Control)
             return true;
     }
     return false;
@@ -35,6 +40,6 @@ bool ProjectName::isInvalid(const QString& name)
 
 QString ProjectName::invalidText()
 {
-    return QStringLiteral("A Project name cannot hold \"/\", \"\\\" or control characters, "
-                          "and cannot be \".\" or \"..\".");
+    return QStringLiteral("A Project name cannot hold \"/\", \"\\\", \"[\", \"]\" or control characters, "
+                          "cannot begin or end with a double quote, and cannot be \".\" or \"..\".");
 }

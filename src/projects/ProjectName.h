@@ -16,7 +16,9 @@ public:
     // "LIST" and "SESSION" in any letter case name the index's own sections.
     static bool isReserved(const QString& name);
     // A separator, "." or "..", or a control character would let the name
-    // reach files outside the session folder or break the index's lines.
+    // reach files outside the session folder or break the index's lines;
+    // "[" or "]" would break the file's section line, and enclosing double
+    // quotes are lost when the index is read.
     static bool isInvalid(const QString& name);
     static QString invalidText();
 };

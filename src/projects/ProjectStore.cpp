@@ -6,6 +6,14 @@
 #include "ProjectListModel.h"
 #include "ProjectName.h"
 #include "ui/Dialogs.h"
+#include "ui/ProgressWindow.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+
+#include <algorithm>
+#include <memory>
 
 ProjectStore::ProjectStore(ProjectListModel* model, ProjectFields* fields, QObject* parent)
     : QObject(parent), m_model(model), m_fields(fields)
@@ -40,9 +48,42 @@ void ProjectStore::loadIndex()
         } catch (const std::exception&) {
             pairs.clear();
         }
-        m_model->setNames(ProjectIndex::namesFrom(pairs));
+        QStringList names = ProjectIndex::namesFrom(pairs);
+        // A hand-edited entry that no save could have made is never used as
+        // a file name; it is left out, and the user is told once.
+        QStringList unsafe;
+        names.erase(std::remove_if(names.begin(), names.end(),
+                                   [&unsafe](const QString& name) {
+                                       if (!ProjectName::isInvalid(name))
+                                           return false;
+                                       unsafe << name;
+                                       return true;
+                                   }),
+                    names.end());
+        m_model->setNames(names);
         emit countChanged(m_model->count());
+        if (!unsafe.isEmpty())
+            Dialogs::warning(m_dialogParent, invalidCaption(), unsafeEntriesText(unsafe));
     });
+}
+
+QString ProjectStore::unsafeEntriesText(const QStringList& names)
+{
+    constexpr int Shown = 10;
+    QStringList shown;
+    for (int i = 0; i < names.size() && i < Shown; ++i) {
+        QString name = names.at(i);
+        for (QChar& ch : name) {
+            if (ch.category() == QChar::Other_Control)
+                ch = QLatin1Char('?');
+        }
+        shown << name;
+    }
+    if (names.size() > Shown)
+        shown << QStringLiteral("... (%1 in all)").arg(names.size());
+    return QStringLiteral("The project index holds names that cannot be used as Project names; "
+                          "they were left out of the project list:\n\r") +
+           shown.join(QLatin1String("\n\r"));
 }
 
 void ProjectStore::save()
@@ -79,7 +120,7 @@ void ProjectStore::deleteSelected()
 
 void ProjectStore::deleteChecked()
 {
-    exclusive([this] { deleteNames(m_model->checkedNames(), true); });
+    exclusive([this] { deleteBatch(true); });
 }
 
 void ProjectStore::deleteAll()
@@ -87,26 +128,90 @@ void ProjectStore::deleteAll()
     exclusive([this] {
         if (!Dialogs::confirm(m_dialogParent, deleteAllCaption(), deleteAllText()))
             return;
-        deleteNames(m_model->names(), false);
+        deleteBatch(false);
     });
 }
 
-void ProjectStore::deleteNames(const QStringList& names, bool checkedOnly)
+void ProjectStore::deleteBatch(bool checkedOnly)
 {
-    bool unsynced = false;
-    for (int i = 0; i < names.size(); ++i) {
-        const QString& name = names.at(i);
-        const int row = checkedOnly ? m_model->indexOfCheckedName(name) : m_model->indexOfName(name);
-        if (row < 0)
+    // The same outcome as deleting the entries one by one, top to bottom
+    // (each one selected, deleted, the next one loaded), with one rewrite
+    // of the index. Taking the names in order, each deletion takes the
+    // topmost remaining entry that is checked (or any entry, for all).
+    const int count = m_model->count();
+    QStringList kept;
+    QStringList removed;
+    int lastRemovedRow = -1; // the last deletion's row, counted in the kept list
+    for (int row = 0; row < count; ++row) {
+        if (checkedOnly && !m_model->isChecked(row)) {
+            kept << m_model->name(row);
             continue;
-        m_model->setSelectedRow(row);
-        const bool last = i == names.size() - 1;
-        deleteSelectedEntry(last);
-        unsynced = !last;
+        }
+        removed << m_model->name(row);
+        lastRemovedRow = static_cast<int>(kept.size());
     }
-    // The batch's last name was not found: flush what the others wrote.
-    if (unsynced)
-        ProjectIndex::rewrite(m_programDir, m_model->names());
+    if (removed.isEmpty())
+        return;
+    ProjectIndex::ensureWritable(m_programDir);
+
+    // Emptying a list of several, the single deletions last left one entry,
+    // loaded it and wrote it to the index; then "Count" kept that entry's number.
+    const bool loadsLast = kept.isEmpty() && removed.size() > 1;
+    const QString indexFile = ProjectIndex::path(m_programDir);
+    const QByteArray current = ProjectIndex::readBytes(indexFile);
+    const QByteArray bytes = loadsLast ? ProjectIndex::rewritten(ProjectIndex::rewritten(current, {removed.last()}), {})
+                                       : ProjectIndex::rewritten(current, kept);
+    const ProjectRecord lastLoaded = loadsLast ? ProjectFile::read(m_programDir, removed.last()) : ProjectRecord();
+    // The index goes first: a crash in between leaves files without entries,
+    // never entries without files.
+    if (bytes != current)
+        ProjectIndex::writeBytes(indexFile, bytes);
+    m_model->setNames(kept);
+    removeFiles(removed);
+
+    const int next = lastRemovedRow == static_cast<int>(kept.size()) ? lastRemovedRow - 1 : lastRemovedRow;
+    if (!kept.isEmpty())
+        m_model->setSelectedRow(next);
+    if (loadsLast) {
+        emit loadStarting();
+        m_fields->setFieldText(ProjectField::SessionName, removed.last());
+        for (ProjectField field : ProjectRecord::loadOrder())
+            m_fields->setFieldText(field, lastLoaded.value(field));
+    }
+    clearFields(ClearScope::Site);
+    if (!kept.isEmpty())
+        loadSelected();
+    emit showEditorRequested();
+    emit countChanged(m_model->count());
+}
+
+void ProjectStore::removeFiles(const QStringList& names)
+{
+    // Thousands of files take a while: after a moment a progress window
+    // shows how far it is, repainted without taking the user's input.
+    constexpr int QuietMs = 300;
+    constexpr int RepaintMs = 50;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 shownAt = -RepaintMs;
+    std::unique_ptr<ProgressWindow> progress;
+    for (int i = 0; i < names.size(); ++i) {
+        ProjectFile::remove(m_programDir, names.at(i));
+        const qint64 now = clock.elapsed();
+        if (now < QuietMs || now - shownAt < RepaintMs)
+            continue;
+        if (!progress) {
+            progress = std::make_unique<ProgressWindow>(QStringLiteral("Please wait while Projects are deleted"),
+                                                        m_dialogParent);
+            progress->EngineLabel->setText(QStringLiteral("Project: "));
+            progress->setMaximum(static_cast<int>(names.size()));
+            progress->show();
+        }
+        progress->showItem(names.at(i), i + 1);
+        progress->setPosition(i + 1);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        shownAt = clock.elapsed();
+    }
 }
 
 void ProjectStore::clear(ClearScope scope)
@@ -187,7 +292,7 @@ void ProjectStore::loadSelected()
     emit projectLoaded(name);
 }
 
-void ProjectStore::deleteSelectedEntry(bool last)
+void ProjectStore::deleteSelectedEntry()
 {
     const int row = m_model->selectedRow();
     if (row < 0) {
@@ -202,8 +307,7 @@ void ProjectStore::deleteSelectedEntry(bool last)
     m_model->removeAt(row);
     if (!m_model->isEmpty())
         m_model->setSelectedRow(next);
-    ProjectIndex::rewrite(m_programDir, m_model->names(),
-                          last ? ProjectIndex::Flush::Synced : ProjectIndex::Flush::Unsynced);
+    ProjectIndex::rewrite(m_programDir, m_model->names());
     clearFields(ClearScope::Site);
     if (!m_model->isEmpty())
         loadSelected();

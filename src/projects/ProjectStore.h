@@ -67,6 +67,8 @@ public:
     static QString noItemCaption() { return QStringLiteral("No Item"); }
     static QString deleteAllText() { return QStringLiteral("Are you sure you want to delete all projects?"); }
     static QString deleteAllCaption() { return QStringLiteral("Delete all projects"); }
+    // Said once at start-up when the index holds names no save could have made.
+    static QString unsafeEntriesText(const QStringList& names);
 
 signals:
     // A load begins: the attention flasher stops and the list turns black.
@@ -85,9 +87,10 @@ private:
 
     void saveProject();
     void loadSelected();
-    // `last` is false for the deletions before the last of a batch.
-    void deleteSelectedEntry(bool last = true);
-    void deleteNames(const QStringList& names, bool checkedOnly);
+    void deleteSelectedEntry();
+    // Deletes every checked entry, or every entry.
+    void deleteBatch(bool checkedOnly);
+    void removeFiles(const QStringList& names);
     void clearFields(ClearScope scope);
 
     ProjectListModel* m_model;

@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "UserFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -14,12 +16,30 @@ IniFile::IniFile(const QString& path) : m_path(path) {}
 const IniDocument& IniFile::document()
 {
     if (!m_loaded) {
-        QFile file(m_path);
-        if (file.open(QIODevice::ReadOnly))
-            m_document = IniDocument::fromBytes(file.readAll());
+        // Anything but a regular file reads as a missing one; an oversized
+        // settings file is not read at all and its defaults apply.
+        const UserFile::Content content = UserFile::read(m_path, sizeLimit(m_path));
+        if (content.status == UserFile::Status::Ok)
+            m_document = IniDocument::fromBytes(content.bytes);
+        m_tooLarge = content.status == UserFile::Status::TooLarge;
         m_loaded = true;
     }
     return m_document;
+}
+
+qint64 IniFile::sizeLimit(const QString& path)
+{
+    // Only the settings file: Project files and the index grow with the
+    // user's data.
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.compare(QLatin1String(SettingsFileName), Qt::CaseInsensitive) == 0 ? SettingsMaxBytes
+                                                                                   : UserFile::NoLimit;
+}
+
+bool IniFile::tooLarge()
+{
+    document();
+    return m_tooLarge;
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue)
@@ -102,6 +122,9 @@ void IniFile::save()
     // Gathered writes are spent whether or not they reach the disk: a failed
     // flush must not be retried by a later, unrelated write.
     m_dirty = false;
+    // A file too large to read is not replaced by the few keys written.
+    if (m_tooLarge)
+        throw IniWriteError(m_path);
     const QFileInfo info(m_path);
     if (info.exists() && !info.isWritable())
         throw IniWriteError(m_path);

@@ -14,6 +14,14 @@ public:
     explicit IniWriteError(const QString& path);
     QString path() const { return m_path; }
 
+    // The settings file is not read above this size; its defaults apply.
+    static constexpr const char* SettingsFileName = "dfd.ini";
+    static constexpr qint64 SettingsMaxBytes = 1024 * 1024;
+    static qint64 sizeLimit(const QString& path);
+    // True when the file was over its limit: reads give the defaults and
+    // writes fail rather than replace it.
+    bool tooLarge();
+
 private:
     QString m_path;
 };
@@ -28,6 +36,14 @@ public:
     explicit IniFile(const QString& path);
 
     QString path() const { return m_path; }
+
+    // The settings file is not read above this size; its defaults apply.
+    static constexpr const char* SettingsFileName = "dfd.ini";
+    static constexpr qint64 SettingsMaxBytes = 1024 * 1024;
+    static qint64 sizeLimit(const QString& path);
+    // True when the file was over its limit: reads give the defaults and
+    // writes fail rather than replace it.
+    bool tooLarge();
 
     QString readString(const QString& section, const QString& key, const QString& defaultValue);
     int readInteger(const QString& section, const QString& key, int defaultValue);
@@ -51,6 +67,7 @@ private:
     QString m_path;
     IniDocument m_document;
     bool m_loaded = false;
+    bool m_tooLarge = false;
     int m_updateDepth = 0;
     bool m_dirty = false;
 };

@@ -3,13 +3,14 @@
 #include "ListFile.h"
 
 #include "settings/TextCodec.h"
+#include "settings/UserFile.h"
 
 #include <QFile>
 
 QString CategoryMap::lookup(const QString& scheme, const QString& category) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!UserFile::open(file, m_path))
         return QString();
     return lookupInText(decodeText(file.readAll()), QStringLiteral("Sub") + scheme, category);
 }

@@ -1,5 +1,7 @@
 #include "ListFile.h"
 
+#include "settings/UserFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -66,9 +68,10 @@ qsizetype chunkEnd(QByteArrayView bytes, qsizetype from)
 
 void LoadListFromFile(const QString& path, QStringList& list, const std::function<void()>& tick)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ListFileError::readFailure(path, file.errorString());
+    QFile file;
+    QString reason;
+    if (!UserFile::open(file, path, &reason))
+        throw ListFileError::readFailure(path, reason);
     // Read, decode and split a chunk at a time so a long file lets events run
     // in between. The text is UTF-8 when the whole file is valid UTF-8, else
     // Latin-1, as decodeText decides for a whole file.

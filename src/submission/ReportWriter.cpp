@@ -2,6 +2,9 @@
 
 #include "ListFile.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 // Reads a header or footer document; false when it cannot be read.
@@ -75,4 +78,12 @@ QString ReportWriter::datedFileName(const QString& projectName, const QDate& dat
     QString shown = locale.toString(date, QLocale::ShortFormat);
     shown.replace(QLatin1Char('/'), QLatin1Char('-'));
     return projectName + shown + QStringLiteral(".htm");
+}
+
+bool ReportWriter::isDirectlyInside(const QString& dir, const QString& path)
+{
+    const QFileInfo target(QDir::cleanPath(QDir(dir).absoluteFilePath(path)));
+    const QString name = target.fileName();
+    return !name.isEmpty() && name != QLatin1String("..") && name != QLatin1String(".") &&
+           target.absolutePath() == QDir::cleanPath(QDir(dir).absolutePath());
 }

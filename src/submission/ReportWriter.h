@@ -55,5 +55,9 @@ public:
     // the short date format with "/" turned into "-", then ".htm".
     static QString datedFileName(const QString& projectName, const QDate& date, const QLocale& locale);
 
+    // Whether `path` names an entry of `dir` itself, not of a folder above,
+    // beside or below it.
+    static bool isDirectlyInside(const QString& dir, const QString& path);
+
     static constexpr const char* PreviewFileName = "sample2.htm";
 };

@@ -10,8 +10,11 @@
 #include "ReportWriter.h"
 #include "RequestComposer.h"
 #include "TReportsPage.h"
+#include "net/DescriptorLimit.h"
+#include "projects/ProjectFile.h"
 #include "projects/ProjectListModel.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
 #include "ui/EventPacer.h"
 #include "ui/ProgramPaths.h"
 #include "ui/ProgressWindow.h"
@@ -26,6 +29,9 @@ namespace {
 
 const int kSubmitButtonMode = 4;
 const int kProjectListMode = 6;
+// Descriptors left for files, pipes and the window system while a run holds
+// one socket per request.
+const int kReservedDescriptors = 32;
 
 } // namespace
 
@@ -51,7 +57,9 @@ void SubmissionRun::setRunSettings(std::function<int()> ports, std::function<int
 
 QString SubmissionRun::projectFile(const QString& name) const
 {
-    return programPath(m_programDir, QStringLiteral("\\data\\session\\") + name + QStringLiteral(".zro"));
+    // Empty for a name that could reach outside the session folder: such a
+    // Project reads as one with every field empty.
+    return ProjectFile::path(m_programDir, name);
 }
 
 bool SubmissionRun::generateReports() const
@@ -168,6 +176,8 @@ void SubmissionRun::startProject()
     m_runProject = RunProject::read(projectFile(m_runProjects.first()), m_runProjects.first());
     m_live->setTimeoutTick(m_timeout());
     m_inFlightCount = 0;
+    // Nothing of this run is in flight now: what is free is what its sockets may take.
+    m_socketCap = socketBudget(kReservedDescriptors);
     PumpSubmissions();
 }
 
@@ -177,7 +187,10 @@ void SubmissionRun::PumpSubmissions()
     if (active && !m_queue.isEmpty()) {
         // Near a Project's end fewer start at once: with 3 left and 20 ports,
         // two start now and the third when one has finished.
-        while (m_mode == Mode::Running && !m_queue.isEmpty() && m_inFlightCount < m_ports() &&
+        // A request beyond the descriptors would fail before reaching its
+        // server; it waits in the queue instead.
+        const int parallel = qMin(m_ports(), m_socketCap);
+        while (m_mode == Mode::Running && !m_queue.isEmpty() && m_inFlightCount < parallel &&
                m_inFlightCount <= m_queue.size())
             SubmitNextEngine();
         return;
@@ -225,8 +238,9 @@ void SubmissionRun::SubmitNextEngine()
         if (!m_runProjects.isEmpty())
             m_runProjects.removeFirst();
         if (!m_runProjects.isEmpty()) {
+            // A report that cannot be written is said and the run goes on.
             if (generateReports())
-                writeReport();
+                runCommand(m_dialogParent, [this] { writeReport(); });
             startProject();
             return;
         }
@@ -245,8 +259,10 @@ void SubmissionRun::finishRun(const QString& text, const QString& caption)
 {
     m_mode = Mode::Idle;
     setButtons(true, false);
+    // The run still ends normally, with its message, when the report cannot
+    // be written; the error box says why.
     if (generateReports())
-        writeReport();
+        runCommand(m_dialogParent, [this] { writeReport(); });
     if (m_reports)
         m_reports->refreshList();
     m_live->timer5()->stop();

@@ -91,5 +91,7 @@ private:
     QStringList m_runProjects;
     RunProject m_runProject;
     int m_inFlightCount = 0;
+    // Requests the descriptors allow at once, taken at each Project's start.
+    int m_socketCap = 1;
     int m_eventIntervalMs = 15;
 };

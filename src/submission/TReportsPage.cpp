@@ -163,6 +163,10 @@ QString TReportsPage::writePage(const ReportContent& content, const QString& fil
                          QStringLiteral("Could not find Footer, Please Reload Footer"), Dialogs::Icon::None,
                          Dialogs::Ok);
     const QString path = QDir(reportsDir()).filePath(fileName);
+    // A Project name from a hand-edited index must not steer the report out
+    // of the reports folder.
+    if (!ReportWriter::isDirectlyInside(reportsDir(), path))
+        throw ListFileError::writeFailure(path);
     SaveListToFile(page.lines, path);
     return path;
 }

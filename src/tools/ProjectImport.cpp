@@ -4,6 +4,7 @@
 #include "net/SplitHttpUrl.h"
 #include "settings/IniDocument.h"
 #include "settings/TextCodec.h"
+#include "settings/UserFile.h"
 
 #include <QFile>
 
@@ -47,9 +48,11 @@ namespace ProjectImport {
 
 QByteArray readFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ImportError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()).toStdString());
+    // A FIFO or a device picked in the file dialog would hang or never end.
+    QFile file;
+    QString reason;
+    if (!UserFile::open(file, path, &reason))
+        throw ImportError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason).toStdString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw ImportError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()).toStdString());

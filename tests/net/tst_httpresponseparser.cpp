@@ -128,10 +128,10 @@ void TestHttpResponseParser::fields()
     QTEST(parser.text, "text");
     QTEST(static_cast<qlonglong>(parser.length), "length");
     QTEST(parser.type, "type");
-    QTEST(parser.header, "header");
+    QTEST(parser.header(), "header");
     QCOMPARE(r.events.first(), QStringLiteral("HeaderBegin"));
     QCOMPARE(r.events.last(), QStringLiteral("HeaderEnd"));
-    QCOMPARE(r.events.count(QStringLiteral("HeaderData")), parser.header.size());
+    QCOMPARE(r.events.count(QStringLiteral("HeaderData")), parser.header().size());
     QVERIFY(!parser.headerInProgress());
 }
 
@@ -228,7 +228,7 @@ void TestHttpResponseParser::lineTooLong()
     try {
         feed(parser, answer, 1000);
         QVERIFY(!fails);
-        QCOMPARE(parser.header.size(), 1);
+        QCOMPARE(parser.header().size(), 1);
     } catch (const EHttpException& e) {
         QVERIFY(fails);
         QCOMPARE(e.message(), QStringLiteral("HTTP line too long"));
@@ -280,7 +280,7 @@ void TestHttpResponseParser::headerTooLong()
     // Well below the limit nothing happens.
     parser.reset();
     feed(parser, lines.left(100 * 52) + "\r\n", 8192);
-    QCOMPARE(parser.header.size(), 100);
+    QCOMPARE(parser.header().size(), 100);
 }
 
 void TestHttpResponseParser::headerSetters()
@@ -294,7 +294,7 @@ void TestHttpResponseParser::headerSetters()
     QCOMPARE(parser.code, 0);
     QCOMPARE(parser.length, -1);
     QVERIFY(parser.type.isEmpty());
-    QVERIFY(parser.header.isEmpty());
+    QVERIFY(parser.header().isEmpty());
     QCOMPARE(parser.text, QStringLiteral("kept"));
     parser.reset();
     QVERIFY(parser.text.isEmpty());
