@@ -1,5 +1,7 @@
 #include "ToolFiles.h"
 
+#include "settings/UserFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -7,9 +9,12 @@
 
 QByteArray readFileBytes(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());
+    // A regular file only: a FIFO or a device picked by "All Files" would
+    // block the window or never end.
+    QFile file;
+    QString reason;
+    if (!UserFile::open(file, path, &reason))
+        throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, reason).toStdString());
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()).toStdString());

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,6 +25,8 @@
 #include <QTextDocument>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -137,19 +140,36 @@ private slots:
             QCOMPARE(f.dialogs.lastMessage().caption, caption);
     }
 
-    void applyStopsWhenTheBackupCannotBeWritten()
+    void applyErrors_data()
     {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("backup cannot be written") << false << QStringLiteral("Unable to write to %1.bac.");
+        QTest::newRow("a FIFO is not read") << true << QStringLiteral("Unable to read %1: Not a regular file.");
+    }
+
+    void applyErrors()
+    {
+        QFETCH(bool, fifo);
+        QFETCH(QString, text);
         Fixture f;
-        const QByteArray original = "<head></head>";
-        f.dir.write(QStringLiteral("index.htm"), original);
-        QDir(f.dir.path()).mkdir(QStringLiteral("index.htm.bac"));
         const QString path = f.dir.filePath(QStringLiteral("index.htm"));
+        const QByteArray original = "<head></head>";
+        if (fifo) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else {
+            f.dir.write(QStringLiteral("index.htm"), original);
+            QDir(f.dir.path()).mkdir(QStringLiteral("index.htm.bac"));
+        }
         f.dialogs.answerFile(path);
         f.trigger("ApplyTags1");
         QCOMPARE(f.dialogs.messages().size(), 1);
         QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Error);
-        QCOMPARE(f.dialogs.lastMessage().text, QStringLiteral("Unable to write to %1.bac.").arg(path));
-        QCOMPARE(f.dir.read(QStringLiteral("index.htm")), original);
+        QCOMPARE(f.dialogs.lastMessage().text, text.arg(path));
+        if (fifo)
+            QVERIFY(!QFileInfo::exists(path + QStringLiteral(".bac")));
+        else
+            QCOMPARE(f.dir.read(QStringLiteral("index.htm")), original);
     }
 
     void doorwayFollowsEveryLoad()
