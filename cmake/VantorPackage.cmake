@@ -6,8 +6,8 @@ file(RELATIVE_PATH VANTOR_LAUNCHER_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_LIBEXECDIR}/vantor-pro/vantor)
 file(RELATIVE_PATH VANTOR_LAUNCHER_TEMPLATE ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/vantor-pro/programdir)
-configure_file(${CMAKE_SOURCE_DIR}/resources/vantor-pro.in ${CMAKE_BINARY_DIR}/vantor-pro @ONLY)
-install(PROGRAMS ${CMAKE_BINARY_DIR}/vantor-pro DESTINATION ${CMAKE_INSTALL_BINDIR})
+configure_file(${PROJECT_SOURCE_DIR}/resources/vantor-pro.in ${PROJECT_BINARY_DIR}/vantor-pro @ONLY)
+install(PROGRAMS ${PROJECT_BINARY_DIR}/vantor-pro DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(VANTOR_PACKAGE_MAINTAINER "The Vantor Pro developers <packages@vantor.io>"
     CACHE STRING "Maintainer field of the Debian package")

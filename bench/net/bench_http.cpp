@@ -1,7 +1,9 @@
 // 2,000 GETs of a small nginx page with our client, one at a time on one client
 // and with 50 clients at once, against ApacheBench (an HTTP/1.0 client as well)
-// doing the same on the same URL in the same run. Afterwards the open file
-// descriptors and the resident memory must be back at their starting level.
+// doing the same on the same URL in the same run, best of three rounds each.
+// Afterwards the open file descriptors and the resident memory must be back at
+// their starting level. The last line, "RESULT bench_http ratio1=… ratio50=…",
+// is for scripts.
 #include "net/THttpCli.h"
 #include "support/BenchSupport.h"
 #include "support/NginxPeer.h"
@@ -24,6 +26,8 @@ namespace {
 
 const int Requests = 2000;
 const int TimeLimitMs = 120000;
+const int Rounds = 3;
+const double Target = 1.1;
 
 Bench::GetRun ours(const QString& url, int clients, qint64 pageSize, int requests = Requests)
 {
@@ -65,15 +69,26 @@ int main(int argc, char** argv)
     std::printf("bench_http: %d GETs of %s (%lld bytes)\n", Requests, qPrintable(url),
                 static_cast<long long>(page.size()));
     bool good = true;
-    for (int clients : {1, 50}) {
-        const auto peer = apacheBench(ab, url, clients);
-        const auto mine = ours(url, clients, page.size());
-        const double ratio = peer.seconds > 0 && mine.seconds > 0 ? mine.seconds / peer.seconds : -1;
-        std::printf("  %2d at once: THttpCli %.3f s (%d ok, %d failed), ab -n %d -c %d %.3f s (%d ok, %d failed), "
-                    "ratio %.2f (target 1.50 or less: %s)\n",
-                    clients, mine.seconds, mine.ok, mine.failed, Requests, clients, peer.seconds, peer.ok(), peer.failed,
-                    ratio, ratio > 0 && ratio <= 1.5 ? "met" : "NOT met");
-        good = good && mine.failed == 0 && mine.ok == Requests && mine.seconds > 0;
+    bool met = true;
+    double ratios[2] = {-1, -1};
+    for (int k = 0; k < 2; ++k) {
+        const int clients = k == 0 ? 1 : 50;
+        Bench::Best best;
+        for (int round = 1; round <= Rounds; ++round) {
+            const auto peer = apacheBench(ab, url, clients);
+            const auto mine = ours(url, clients, page.size());
+            std::printf("  %2d at once, round %d: THttpCli %.3f s (%d ok, %d failed), ab -n %d -c %d %.3f s (%d ok, %d "
+                        "failed)\n",
+                        clients, round, mine.seconds, mine.ok, mine.failed, Requests, clients, peer.seconds, peer.ok(),
+                        peer.failed);
+            good = good && mine.failed == 0 && mine.ok == Requests && mine.seconds > 0 && peer.ok() == Requests;
+            best.add(mine.seconds, peer.seconds);
+        }
+        ratios[k] = best.ratio();
+        met = met && ratios[k] > 0 && ratios[k] <= Target;
+        std::printf("  %2d at once, best of %d: THttpCli %.3f s, ab %.3f s, ratio %.2f (target %.2f or less: %s)\n",
+                    clients, Rounds, best.ours, best.peer, ratios[k], Target,
+                    ratios[k] > 0 && ratios[k] <= Target ? "met" : "NOT met");
     }
     Bench::settle();
     const int fdsAfter = Bench::openFds();
@@ -83,5 +98,7 @@ int main(int argc, char** argv)
     std::printf("  file descriptors: %d before, %d after (%s)\n", fdsBefore, fdsAfter, fdsBack ? "back" : "LEAKED");
     std::printf("  resident memory: %ld kB before, %ld kB after (%s)\n", rssBefore, rssAfter,
                 rssBack ? "back" : "GREW");
-    return good && fdsBack && rssBack ? 0 : 1;
+    std::printf("RESULT bench_http ratio1=%.2f ratio50=%.2f ok=%d load=%.2f\n", ratios[0], ratios[1],
+                good && fdsBack && rssBack, Bench::loadAverage());
+    return good && met && fdsBack && rssBack ? 0 : 1;
 }

@@ -33,6 +33,14 @@ long residentKb()
     return -1;
 }
 
+double loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return f.readAll().split(' ').value(0).toDouble();
+}
+
 void settle()
 {
     for (int i = 0; i < 20; ++i) {

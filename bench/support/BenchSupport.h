@@ -32,4 +32,22 @@ struct GetRun
 // bytes; each starts its next one from OnRequestDone.
 GetRun runGets(const QString& url, int clients, qint64 pageSize, int requests, int timeLimitMs);
 
+// The best (shortest) time of each side over several rounds; the machine is shared.
+struct Best
+{
+    double ours = -1;
+    double peer = -1;
+    void add(double mine, double theirs)
+    {
+        if (mine > 0 && (ours < 0 || mine < ours))
+            ours = mine;
+        if (theirs > 0 && (peer < 0 || theirs < peer))
+            peer = theirs;
+    }
+    double ratio() const { return ours > 0 && peer > 0 ? ours / peer : -1; }
+};
+
+// The machine's load average over the last minute, as /proc/loadavg gives it.
+double loadAverage();
+
 } // namespace Bench

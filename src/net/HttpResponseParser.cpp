@@ -109,12 +109,15 @@ void HttpResponseParser::received(int count)
         int len = lineEnd - m_pos;
         if (len > 0 && start[len - 1] == '\r')
             --len;
-        const QByteArray line(start, len);
         m_pos = lineEnd + 1;
-        if (m_mode == Mode::Header)
-            headerLine(line, generation);
-        else
+        if (m_mode == Mode::Header) {
+            // Read in place: the line is used before the buffer changes.
+            headerLine(QByteArray::fromRawData(start, len), generation);
+        } else {
+            // A copy: a chunk is followed by a zero byte.
+            const QByteArray line(start, len);
             m_handler.bodyChunk(line.constData(), line.size());
+        }
     }
     if (generation != m_generation || m_stopped)
         return;
@@ -140,15 +143,16 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
     if (m_headerBytes > MaxHeaderBytes)
         throw EHttpException(QStringLiteral("HTTP header too long"), EHttpException::HeaderTooLong);
 
-    if (line.left(6).toUpper() == "<HTML>") {
+    if (line.size() >= 6 && qstrnicmp(line.constData(), "<HTML>", 6) == 0) {
         if (type.isEmpty())
             type = QStringLiteral("text/html");
         m_mode = Mode::Body;
         m_headerInProgress = false;
+        const QByteArray chunk(line.constData(), line.size()); // followed by a zero byte
         m_handler.htmlWithoutHeader();
         if (generation != m_generation || m_stopped)
             return;
-        m_handler.bodyChunk(line.constData(), line.size());
+        m_handler.bodyChunk(chunk.constData(), chunk.size());
         return;
     }
 
@@ -187,27 +191,34 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
     } else {
         const int colon = text1.indexOf(QLatin1Char(':'));
         if (colon >= 0) {
-            const QString name = text1.left(colon).toLower();
-            int start = colon + 1;
-            while (start < text1.size() - 1 && text1.at(start) == QLatin1Char(' '))
-                ++start;
-            const QString value = text1.mid(start);
-            if (name == QLatin1String("location")) {
-                m_handler.location(value);
-            } else if (name == QLatin1String("content-length")) {
-                length = decimalValue(value.trimmed());
-            } else if (name == QLatin1String("content-range")) {
-                const int dash = value.indexOf(QLatin1Char('-'));
-                const int slash = value.indexOf(QLatin1Char('/'), dash + 1);
-                const QString begin = dash > 6 ? value.mid(6, dash - 6) : QString();
-                const QString end = dash < 0 ? QString() : value.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1);
+            // Names are matched without copying them; only the values of the names used are cut out.
+            const QLatin1String name(line.constData(), colon);
+            const auto is = [&name](QLatin1String wanted) {
+                return name.size() == wanted.size() && name.compare(wanted, Qt::CaseInsensitive) == 0;
+            };
+            const auto value = [&text1, colon] {
+                int start = colon + 1;
+                while (start < text1.size() - 1 && text1.at(start) == QLatin1Char(' '))
+                    ++start;
+                return text1.mid(start);
+            };
+            if (is(QLatin1String("location"))) {
+                m_handler.location(value());
+            } else if (is(QLatin1String("content-length"))) {
+                length = decimalValue(value().trimmed());
+            } else if (is(QLatin1String("content-range"))) {
+                const QString v = value();
+                const int dash = v.indexOf(QLatin1Char('-'));
+                const int slash = v.indexOf(QLatin1Char('/'), dash + 1);
+                const QString begin = dash > 6 ? v.mid(6, dash - 6) : QString();
+                const QString end = dash < 0 ? QString() : v.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1);
                 m_handler.contentRange(begin, end);
-            } else if (name == QLatin1String("accept-ranges")) {
-                m_handler.acceptRanges(value);
-            } else if (name == QLatin1String("content-type")) {
-                type = value.toLower();
-            } else if (name == QLatin1String("set-cookie")) {
-                m_handler.cookie(value);
+            } else if (is(QLatin1String("accept-ranges"))) {
+                m_handler.acceptRanges(value());
+            } else if (is(QLatin1String("content-type"))) {
+                type = value().toLower();
+            } else if (is(QLatin1String("set-cookie"))) {
+                m_handler.cookie(value());
             }
             if (generation != m_generation || m_stopped)
                 return;

@@ -5,6 +5,7 @@
 #include "net/SplitHttpUrl.h"
 
 #include <QEventLoop>
+#include <QHash>
 #include <QHostInfo>
 #include <QIODevice>
 #include <QNetworkProxy>
@@ -52,10 +53,58 @@ QList<QSslCertificate>& extraCas()
 
 // The TLS settings of every connection. Made once: reading the system's store costs far more than a
 // handshake. Without extra authorities Qt's own default finds the system's certificates as it needs them.
+// Session persistence lets a connection hand its session ticket on for resumption.
+QSslConfiguration baseTlsConfiguration()
+{
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    return config;
+}
+
 QSslConfiguration& tlsConfiguration()
 {
-    static QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    static QSslConfiguration config = baseTlsConfiguration();
     return config;
+}
+
+// The last session ticket a verified connection received, per host name and port: the next connection
+// to the same name and port offers it and may skip the full handshake. Never offered to another name;
+// a server that refuses it makes a full handshake, verified as always. Bounded, oldest dropped first.
+class TlsSessionCache
+{
+public:
+    static constexpr int Capacity = 256;
+
+    QByteArray find(const QString& key) const { return m_tickets.value(key); }
+    void store(const QString& key, const QByteArray& ticket)
+    {
+        if (ticket.isEmpty())
+            return;
+        if (m_tickets.contains(key)) {
+            m_order.removeOne(key);
+        } else if (m_tickets.size() >= Capacity) {
+            m_tickets.remove(m_order.takeFirst());
+        }
+        m_tickets.insert(key, ticket);
+        m_order.append(key);
+    }
+    void clear()
+    {
+        m_tickets.clear();
+        m_order.clear();
+    }
+    int size() const { return static_cast<int>(m_tickets.size()); }
+
+private:
+    QHash<QString, QByteArray> m_tickets;
+    QList<QString> m_order; // least recently stored first
+};
+
+TlsSessionCache& tlsSessions()
+{
+    static TlsSessionCache cache;
+    return cache;
 }
 
 QString defaultPort(bool tls)
@@ -93,11 +142,37 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
 void THttpCli::setExtraCaCertificates(const QList<QSslCertificate>& certificates)
 {
     extraCas() = certificates;
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration config = baseTlsConfiguration();
     if (!certificates.isEmpty())
         config.setCaCertificates(QSslConfiguration::systemCaCertificates() + certificates);
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
     tlsConfiguration() = config;
+    // A session was verified against the trust of its time: with other authorities, none is resumed.
+    tlsSessions().clear();
+}
+
+int THttpCli::tlsSessionCount()
+{
+    return tlsSessions().size();
+}
+
+void THttpCli::clearTlsSessions()
+{
+    tlsSessions().clear();
+}
+
+QString THttpCli::tlsSessionKey() const
+{
+    const bool tunnel = !m_proxy.isEmpty();
+    return (tunnel ? m_tunnelHost : m_connectHost).toLower() + QLatin1Char(':') + (tunnel ? m_tunnelPort : m_port);
+}
+
+void THttpCli::keepTlsSession()
+{
+    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    // Only a session whose handshake passed verification (encrypted() came) is kept.
+    if (!tls || !m_connected || !tls->isEncrypted())
+        return;
+    tlsSessions().store(tlsSessionKey(), tls->sslConfiguration().sessionTicket());
 }
 
 QList<QSslCertificate> THttpCli::extraCaCertificates()
@@ -330,6 +405,8 @@ void THttpCli::createSocket()
     m_sslErrors.clear();
     if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
         connect(tls, &QSslSocket::encrypted, this, &THttpCli::sessionStarted);
+        // TLS 1.3 sends its tickets after the handshake.
+        connect(tls, &QSslSocket::newSessionTicketReceived, this, &THttpCli::keepTlsSession);
         connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
             QStringList texts;
             for (const QSslError& e : errors)
@@ -434,8 +511,9 @@ void THttpCli::startTls()
     if (!tls)
         return;
     m_setup = Setup::Handshake;
-    QSslConfiguration& config = tlsConfiguration();
+    QSslConfiguration config = tlsConfiguration();
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    config.setSessionTicket(tlsSessions().find(tlsSessionKey()));
     tls->setSslConfiguration(config);
     // The name of the address: sent for SNI and matched against the certificate.
     tls->setPeerVerifyName(m_proxy.isEmpty() ? m_connectHost : m_tunnelHost);
@@ -461,8 +539,11 @@ void THttpCli::tlsFailed(const QString& reason)
 void THttpCli::sessionStarted()
 {
     const quint64 serial = m_serial;
+    const bool tls = m_setup == Setup::Handshake;
     m_setup = Setup::None;
     m_connected = true;
+    if (tls)
+        keepTlsSession();
     setPhase(Connected);
     if (stale(serial))
         return;
@@ -939,11 +1020,19 @@ void THttpCli::closeHandling(int error)
 void THttpCli::becomeReady()
 {
     const quint64 serial = m_serial;
+    // One posted notification makes the client idle and then reports the request done: both still
+    // come from a later turn of the loop than the one that ended the request, in their order.
     QMetaObject::invokeMethod(
         this,
         [this, serial] {
-            if (serial == m_serial)
-                setIdle();
+            if (serial != m_serial || m_phase == Idle)
+                return;
+            const int kind = m_rqType;
+            const int error = m_requestDoneError;
+            const QPointer<THttpCli> self(this);
+            setPhase(Idle);
+            if (self)
+                emit OnRequestDone(this, kind, error);
         },
         Qt::QueuedConnection);
 }

@@ -69,6 +69,9 @@ public:
     // (for a private authority, and for tests). There is no way to accept an unverified peer.
     static void setExtraCaCertificates(const QList<QSslCertificate>& certificates);
     static QList<QSslCertificate> extraCaCertificates();
+    // TLS sessions kept for resumption (per host name and port), and forgetting them all.
+    static int tlsSessionCount();
+    static void clearTlsSessions();
 
     explicit THttpCli(QObject* parent = nullptr);
     ~THttpCli() override;
@@ -189,6 +192,8 @@ private:
     void receiveTunnelAnswer();
     void startTls();
     void tlsFailed(const QString& reason);
+    QString tlsSessionKey() const;
+    void keepTlsSession();
     bool fullUrlTarget() const { return !m_proxy.isEmpty() && !m_tls; }
     void socketError();
     void socketDisconnected();

@@ -4,7 +4,9 @@
 
 // The category map catagory.ist: sections "Sub" + an engine's category
 // scheme, keys the Project categories, values query text appended as it
-// stands. The file is read afresh for every lookup and never written here.
+// stands. Never written here. The file is parsed once and parsed again only
+// when its size or modification time changes, so an edit made during a run
+// is seen by the next lookup.
 class CategoryMap
 {
 public:
@@ -19,6 +21,9 @@ public:
 
     // The same rule on text already read.
     static QString lookupInText(const QString& text, const QString& section, const QString& key);
+
+    // How many times a map file has been read and parsed in this process.
+    static int parseCount();
 
 private:
     QString m_path;

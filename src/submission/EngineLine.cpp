@@ -14,6 +14,7 @@ EngineLine EngineLine::fromValue(const QString& name, const QString& value)
 {
     EngineLine result;
     result.m_name = name;
+    result.m_fields.reserve(FieldCount);
     qsizetype start = 0;
     while (result.m_fields.size() < FieldCount) {
         const qsizetype bar = value.indexOf(QLatin1Char('|'), start);

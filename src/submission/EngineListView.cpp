@@ -1,5 +1,8 @@
 #include "EngineListView.h"
 
+#include "ui/RepaintPacer.h"
+
+#include <QAccessible>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
@@ -30,7 +33,11 @@ public:
 
 } // namespace
 
-EngineListView::EngineListView(QWidget* parent) : QTableView(parent)
+EngineListView::EngineListView(QWidget* parent)
+    : QTableView(parent), m_repaint(new RepaintPacer(viewport(), [this] {
+          viewport()->update(m_dirty);
+          m_dirty = QRect();
+      }))
 {
     setItemDelegate(new CheckDelegate(this));
     setShowGrid(true);
@@ -45,6 +52,31 @@ EngineListView::EngineListView(QWidget* parent) : QTableView(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
+}
+
+void EngineListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // During a run rows change hundreds of times a second; the model has the new state at once and
+    // the rows are painted at most every 40 ms. Assistive tools still hear of each change.
+    if (QAccessible::isActive() || !isVisible() || !topLeft.isValid() || !bottomRight.isValid()) {
+        QTableView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const int top = rowViewportPosition(topLeft.row());
+    const int bottom = rowViewportPosition(bottomRight.row()) + rowHeight(bottomRight.row());
+    const QRect rows = QRect(0, top, viewport()->width(), bottom - top).intersected(viewport()->rect());
+    if (rows.isEmpty())
+        return; // out of sight: painted when scrolled to
+    m_dirty |= rows;
+    m_repaint->request();
+}
+
+void EngineListView::scrollContentsBy(int dx, int dy)
+{
+    // Rows waiting for their repaint move with the contents (dy may count rows, not pixels).
+    const int before = verticalHeader()->offset();
+    QTableView::scrollContentsBy(dx, dy);
+    m_dirty.translate(0, before - verticalHeader()->offset());
 }
 
 bool EngineListView::holdsAddress(const QString& text)

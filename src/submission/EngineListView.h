@@ -3,6 +3,8 @@
 #include <QPersistentModelIndex>
 #include <QTableView>
 
+class RepaintPacer;
+
 // The list view of both engine tabs: grid lines, whole-row selection,
 // read-only cells. A click on a cell holding an address ("://" or
 // "mailto:") asks for it to be opened; with a check area set, a click
@@ -25,10 +27,15 @@ signals:
     void addressClicked(const QString& address);
 
 protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+    void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     int m_checkArea = 0;
     QPersistentModelIndex m_pressed;
+    QRect m_dirty; // rows changed since the last repaint, in viewport coordinates
+    RepaintPacer* m_repaint;
 };

@@ -1,5 +1,7 @@
 #include "TCLEDLabel.h"
 
+#include "RepaintPacer.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -14,7 +16,8 @@ constexpr unsigned char kMinusSegments = 0x40;
 } // namespace
 
 TCLEDLabel::TCLEDLabel(int digitCount, QWidget* parent)
-    : QWidget(parent), m_text(QStringLiteral("0")), m_digitCount(qMax(1, digitCount))
+    : QWidget(parent), m_text(QStringLiteral("0")), m_digitCount(qMax(1, digitCount)),
+      m_repaint(new RepaintPacer(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(m_text);
@@ -26,7 +29,8 @@ void TCLEDLabel::setText(const QString& text)
         return;
     m_text = text;
     setAccessibleName(text);
-    update();
+    // A counter of a run changes hundreds of times a second; it is painted at most every 40 ms.
+    m_repaint->request();
     emit textChanged(text);
 }
 

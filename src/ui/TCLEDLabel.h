@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+class RepaintPacer;
+
 // A seven-segment LED number label: a fixed number of digit cells showing a
 // whole decimal number right-aligned on a black background. Its value is its
 // text; an increase reads the shown number and writes the new one.
@@ -52,4 +54,5 @@ private:
     QColor m_offColor = QColor(0x80, 0, 0);
     QColor m_borderColor = Qt::cyan;
     int m_digitCount;
+    RepaintPacer* m_repaint;
 };

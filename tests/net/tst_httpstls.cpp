@@ -26,6 +26,36 @@ std::unique_ptr<NginxPeer> tlsPeer(const TestCertificates::Pair& pair)
     return peer;
 }
 
+// Passes each connection it takes on to the port it points at now, so one address can lead to
+// one server and then to another.
+class Relay : public QObject
+{
+public:
+    Relay()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* in = m_server.nextPendingConnection()) {
+                auto* out = new QTcpSocket(in);
+                connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+                connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+                connect(out, &QTcpSocket::disconnected, in, [in] { in->disconnectFromHost(); });
+                connect(in, &QTcpSocket::disconnected, this, [in, out] {
+                    out->disconnectFromHost();
+                    in->deleteLater();
+                });
+                out->connectToHost(QHostAddress::LocalHost, m_target);
+            }
+        });
+    }
+    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    quint16 port() const { return m_server.serverPort(); }
+    void pointAt(quint16 port) { m_target = port; }
+
+private:
+    QTcpServer m_server;
+    quint16 m_target = 0;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScriptedServer::Script)
@@ -54,6 +84,9 @@ private slots:
     void tunnelRefused();
     void hostileProxy_data();
     void hostileProxy();
+    void sessionResumption();
+    void resumptionRefused_data();
+    void resumptionRefused();
 
 private:
     TestCertificates m_certs;
@@ -64,6 +97,9 @@ private:
     std::unique_ptr<NginxPeer> m_plainTo; // plain HTTP, the target of m_good's /to-plain
     std::unique_ptr<TinyproxyPeer> m_proxy;
     std::unique_ptr<TinyproxyPeer> m_authProxy;
+    // Certificates for "localhost" and 127.0.0.1, logging whether each session was resumed.
+    std::unique_ptr<NginxPeer> m_sessions;
+    std::unique_ptr<NginxPeer> m_sessions2; // the same certificate, its own ticket keys
 };
 
 void TestHttpsTls::initTestCase()
@@ -92,6 +128,15 @@ void TestHttpsTls::initTestCase()
     m_selfSigned = tlsPeer(self);
     QVERIFY2(m_selfSigned->start(), qPrintable(m_selfSigned->errorString()));
 
+    TestCertificates::Pair both;
+    QVERIFY2(m_certs.issue(QStringLiteral("localhost"), both, {QStringLiteral("IP:127.0.0.1")}),
+             qPrintable(m_certs.errorString()));
+    for (auto* peer : {&m_sessions, &m_sessions2}) {
+        *peer = tlsPeer(both);
+        (*peer)->setSessionLog(true);
+        QVERIFY2((*peer)->start(), qPrintable((*peer)->errorString()));
+    }
+
     m_plain = std::make_unique<NginxPeer>();
     QVERIFY(m_plain->addFile(QStringLiteral("/index.html"), Page));
     m_plain->addRedirect(QStringLiteral("/to-tls"), m_good->url(QStringLiteral("/index.html")));
@@ -111,6 +156,8 @@ void TestHttpsTls::initTestCase()
 
 void TestHttpsTls::cleanupTestCase()
 {
+    m_sessions2.reset();
+    m_sessions.reset();
     m_authProxy.reset();
     m_proxy.reset();
     m_plain.reset();
@@ -410,6 +457,89 @@ void TestHttpsTls::hostileProxy()
     QVERIFY2(proxy.received(0).startsWith("CONNECT localhost:443 HTTP/1.0\r\nHost: localhost:443\r\n"),
              proxy.received(0).left(200).constData());
     QVERIFY(!proxy.received(0).contains("GET "));
+}
+
+void TestHttpsTls::sessionResumption()
+{
+    struct Step
+    {
+        QString host;
+        bool sameClient; // the last step's client (and its socket) again
+        QString logged;  // "<SNI name> <r: resumed, .: full handshake>"
+    };
+    // "127.0.0.1" reaches the same server and port as "localhost", but is another name.
+    const QList<Step> steps = {
+        {QStringLiteral("localhost"), false, QStringLiteral("localhost .")},
+        {QStringLiteral("localhost"), false, QStringLiteral("localhost r")},
+        {QStringLiteral("127.0.0.1"), true, QStringLiteral("- .")},
+        {QStringLiteral("127.0.0.1"), false, QStringLiteral("- r")},
+        {QStringLiteral("LOCALHOST"), true, QStringLiteral("localhost r")},
+    };
+    std::unique_ptr<THttpCli> c;
+    QStringList expected;
+    for (const Step& step : steps) {
+        if (!step.sameClient || !c)
+            c = std::make_unique<THttpCli>();
+        c->setURL(QStringLiteral("https://%1:%2/index.html").arg(step.host).arg(m_sessions->port()));
+        HttpEventLog log(c.get());
+        c->RunGet();
+        QCOMPARE(c->ResponseCode(), 200);
+        QCOMPARE(log.body(), Page);
+        expected << step.logged;
+        QTRY_COMPARE_WITH_TIMEOUT(m_sessions->sessionLog(), expected, 5000);
+    }
+    QCOMPARE(THttpCli::tlsSessionCount(), 2);
+    // Other authorities: no session verified under the old trust is offered again.
+    THttpCli::setExtraCaCertificates(m_certs.authority());
+    QCOMPARE(THttpCli::tlsSessionCount(), 0);
+}
+
+void TestHttpsTls::resumptionRefused_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("another server, trusted") << "sessions2";
+    QTest::newRow("another server, self-signed") << "selfSigned";
+}
+
+void TestHttpsTls::resumptionRefused()
+{
+    QFETCH(QString, then);
+    // One address that first leads to m_sessions, then to a server that does not know its tickets.
+    Relay relay;
+    QVERIFY(relay.listen());
+    relay.pointAt(m_sessions->port());
+    const QString url = QStringLiteral("https://localhost:%1/index.html").arg(relay.port());
+    const int before = m_sessions->sessionLog().size();
+    for (int i = 0; i < 2; ++i) {
+        THttpCli c;
+        c.setURL(url);
+        c.RunGet();
+        QCOMPARE(c.ResponseCode(), 200);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_sessions->sessionLog().mid(before),
+                              QStringList({QStringLiteral("localhost ."), QStringLiteral("localhost r")}), 5000);
+
+    const bool trusted = then == QLatin1String("sessions2");
+    relay.pointAt(trusted ? m_sessions2->port() : m_selfSigned->port());
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(url);
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    if (trusted) {
+        // The ticket is refused: a full handshake, verified, and the page.
+        QCOMPARE(c.ResponseCode(), 200);
+        QCOMPARE(log.body(), Page);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sessions2->sessionLog().value(m_sessions2->sessionLog().size() - 1),
+                                  QStringLiteral("localhost ."), 5000);
+    } else {
+        // A server that cannot resume must still pass verification, and this one does not.
+        QCOMPARE(c.ResponseCode(), 404);
+        QVERIFY2(c.ResponseText().startsWith(TlsFailed), qPrintable(c.ResponseText()));
+        QVERIFY2(c.ResponseText().contains(QStringLiteral("self-signed"), Qt::CaseInsensitive),
+                 qPrintable(c.ResponseText()));
+        QVERIFY(log.commands.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTls)

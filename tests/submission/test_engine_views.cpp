@@ -21,7 +21,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -104,6 +106,8 @@ private slots:
     void loadRefusedWhileRunBusy();
 
     void checkAreaClickToggles();
+    void changedRowsArePainted_data();
+    void changedRowsArePainted();
     void addressCellsOpen();
 
     void deleteEngineRewritesFile();
@@ -488,6 +492,55 @@ void TestEngineViews::loadRefusedWhileRunBusy()
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(dialogs.lastMessage().icon, Dialogs::Icon::Warning);
     QCOMPARE(page.model()->count(), 0);
+}
+
+void TestEngineViews::changedRowsArePainted_data()
+{
+    QTest::addColumn<int>("scrollRows"); // rows scrolled between the change and its repaint
+    QTest::newRow("in place") << 0;
+    QTest::newRow("scrolled down") << 3;
+    QTest::newRow("scrolled up") << -2;
+}
+
+void TestEngineViews::changedRowsArePainted()
+{
+    // Rows are repainted at most every 40 ms during a run; none may be left showing an old text.
+    QFETCH(int, scrollRows);
+    QList<QByteArray> engines;
+    for (int i = 0; i < 60; ++i)
+        engines << engineLine(QStringLiteral("e%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("ENGINE"));
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/data.ist"), lines(engines));
+    ScriptedDialogs dialogs;
+    AutoSubmitEnginesPage page;
+    page.resize(600, 300);
+    page.setProgramDir(dir.path());
+    QVERIFY(page.LoadEngineDatabase());
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    EngineListView* view = page.AdvListView2;
+    view->verticalScrollBar()->setValue(10);
+    QTest::qWait(100);
+
+    struct Painted : QObject
+    {
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                region += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } painted;
+    view->viewport()->installEventFilter(&painted);
+    EngineModel* model = page.model();
+    // The first change is painted at once, the second waits for the pacing.
+    model->setResult(12, QStringLiteral("first"));
+    model->setResult(14, QStringLiteral("second"));
+    view->verticalScrollBar()->setValue(10 + scrollRows);
+    const QModelIndex second = model->index(14, EngineModel::ResultColumn);
+    QTRY_VERIFY_WITH_TIMEOUT(painted.region.contains(view->visualRect(second)), 2000);
+    QCOMPARE(second.data().toString(), QStringLiteral("second"));
 }
 
 void TestEngineViews::checkAreaClickToggles()

@@ -4,6 +4,8 @@
 #include "submission/RunProject.h"
 #include "support/TempProgramDir.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -44,6 +46,8 @@ private slots:
     void query();
     void categoryMap_data();
     void categoryMap();
+    void categoryMapParsedOnce_data();
+    void categoryMapParsedOnce();
     void runProjectReadsFileOnce();
 };
 
@@ -152,6 +156,56 @@ void TestComposer::categoryMap()
         ComposeRequest(EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}})), p, map);
     QCOMPARE(request.query, expected);
     QCOMPARE(transmissionForm(request.query), QString(expected).replace(QLatin1Char(' '), QLatin1Char('+')));
+}
+
+void TestComposer::categoryMapParsedOnce_data()
+{
+    QTest::addColumn<QByteArray>("rewrite"); // written in place; empty: the file is removed
+    QTest::addColumn<int>("mtimeAgoS");      // the modification time then set, seconds ago; 0: left as written
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("parsedAgain");
+    const QByteArray original = "[Sub1]\r\nNews=&n=1\r\n";
+    QTest::newRow("untouched") << QByteArray() << -1 << QStringLiteral("&n=1") << false;
+    QTest::newRow("same size, other time") << QByteArray("[Sub1]\r\nNews=&n=2\r\n") << 1800
+                                           << QStringLiteral("&n=2") << true;
+    QTest::newRow("other size") << QByteArray("[Sub1]\r\nNews=&n=10\r\n") << 3600
+                                           << QStringLiteral("&n=10") << true;
+    QTest::newRow("same size, just now") << QByteArray("[Sub1]\r\nNews=&n=3\r\n") << 0
+                                         << QStringLiteral("&n=3") << true;
+    QTest::newRow("touched, same bytes") << original << 1800 << QStringLiteral("&n=1") << false;
+    QTest::newRow("removed") << QByteArray() << 0 << QString() << false;
+}
+
+void TestComposer::categoryMapParsedOnce()
+{
+    QFETCH(QByteArray, rewrite);
+    QFETCH(int, mtimeAgoS);
+    QFETCH(QString, expected);
+    QFETCH(bool, parsedAgain);
+    TempProgramDir dir;
+    const QString path = dir.filePath(QStringLiteral("data/catagory.ist"));
+    const auto setMtime = [&path](int agoS) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-agoS), QFileDevice::FileModificationTime));
+    };
+    dir.write(QStringLiteral("data/catagory.ist"), "[Sub1]\r\nNews=&n=1\r\n");
+    setMtime(3600);
+    const CategoryMap map(path);
+    QCOMPARE(map.lookup(QStringLiteral("1"), QStringLiteral("News")), QStringLiteral("&n=1"));
+    const int parsed = CategoryMap::parseCount();
+    for (int i = 0; i < 50; ++i)
+        QCOMPARE(CategoryMap(path).lookup(QStringLiteral("1"), QStringLiteral("news")), QStringLiteral("&n=1"));
+    QCOMPARE(CategoryMap::parseCount(), parsed);
+
+    if (!rewrite.isEmpty())
+        dir.write(QStringLiteral("data/catagory.ist"), rewrite);
+    else if (mtimeAgoS == 0)
+        QVERIFY(QFile::remove(path));
+    if (!rewrite.isEmpty() && mtimeAgoS > 0)
+        setMtime(mtimeAgoS);
+    QCOMPARE(map.lookup(QStringLiteral("1"), QStringLiteral("News")), expected);
+    QCOMPARE(CategoryMap::parseCount(), parsed + (parsedAgain ? 1 : 0));
 }
 
 void TestComposer::runProjectReadsFileOnce()

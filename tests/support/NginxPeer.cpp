@@ -1,6 +1,7 @@
 #include "support/NginxPeer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 QString NginxPeer::program() const
@@ -39,6 +40,14 @@ QString NginxPeer::tlsLines() const
     return lines;
 }
 
+QStringList NginxPeer::sessionLog() const
+{
+    QFile f(dir() + QStringLiteral("/sessions.log"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 bool NginxPeer::writeConfig()
 {
     if (m_alsoPlain) {
@@ -56,7 +65,7 @@ pid %1/nginx.pid;
 error_log %1/error.log warn;
 events { worker_connections 1024; }
 http {
-    access_log off;
+    %5
     client_body_temp_path %1/tmp/body;
     proxy_temp_path %1/tmp/proxy;
     fastcgi_temp_path %1/tmp/fastcgi;
@@ -75,6 +84,10 @@ http {
                              .arg(d)
                              .arg(port())
                              .arg(m_certificate.isEmpty() ? QString() : QStringLiteral(" ssl"))
-                             .arg(tlsLines() + m_extra);
+                             .arg(tlsLines() + m_extra)
+                             .arg(m_sessionLog ? QStringLiteral("log_format sessions '$ssl_server_name $ssl_session_reused';\n"
+                                                                "    access_log %1/sessions.log sessions;")
+                                                     .arg(d)
+                                               : QStringLiteral("access_log off;"));
     return writeFile(QStringLiteral("nginx.conf"), conf.toUtf8());
 }

@@ -29,6 +29,9 @@ public:
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_plainPort).arg(path);
     }
+    // Before start: log one line per request, "<SNI name or -> <r when the TLS session was resumed, else .>".
+    void setSessionLog(bool on) { m_sessionLog = on; }
+    QStringList sessionLog() const;
     // Before start: `path` answers with a 301 to `target`.
     void addRedirect(const QString& path, const QString& target)
     {
@@ -47,5 +50,6 @@ private:
     QString m_key;
     QString m_extra;
     bool m_alsoPlain = false;
+    bool m_sessionLog = false;
     quint16 m_plainPort = 0;
 };

@@ -47,7 +47,7 @@ bool TestCertificates::createAuthority()
                            QStringLiteral("-addext"), QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")});
 }
 
-bool TestCertificates::issue(const QString& name, Pair& out)
+bool TestCertificates::issue(const QString& name, Pair& out, const QStringList& moreNames)
 {
     const QString base = QStringLiteral("server%1").arg(++m_count);
     out.key = path(base + QStringLiteral(".key"));
@@ -56,8 +56,8 @@ bool TestCertificates::issue(const QString& name, Pair& out)
     const QString extensions = path(base + QStringLiteral(".ext"));
     QFile ext(extensions);
     if (!ext.open(QIODevice::WriteOnly) ||
-        ext.write(QStringLiteral("subjectAltName=DNS:%1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
-                      .arg(name)
+        ext.write(QStringLiteral("subjectAltName=%1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n")
+                      .arg((QStringList{QStringLiteral("DNS:") + name} + moreNames).join(QLatin1Char(',')))
                       .toUtf8()) < 0) {
         m_error = QStringLiteral("cannot write %1").arg(extensions);
         return false;

@@ -20,8 +20,9 @@ public:
     static QString program();
     // Creates the authority; false with errorString() when openssl fails.
     bool createAuthority();
-    // A certificate for the DNS `name` signed by the authority.
-    bool issue(const QString& name, Pair& out);
+    // A certificate for the DNS `name` signed by the authority; `moreNames` are further
+    // subject alternative names as openssl writes them ("IP:127.0.0.1", "DNS:x").
+    bool issue(const QString& name, Pair& out, const QStringList& moreNames = {});
     // A certificate for `name` that signs itself and that no one trusts.
     bool selfSigned(const QString& name, Pair& out);
 

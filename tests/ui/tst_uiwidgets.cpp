@@ -5,6 +5,7 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
 
@@ -25,6 +26,7 @@ private slots:
     void ledValue();
     void ledDrawsRightAligned();
     void ledColorsAreProperties();
+    void ledRepaintsPaced();
 };
 
 void TestUiWidgets::fullStop_data()
@@ -177,6 +179,41 @@ void TestUiWidgets::ledColorsAreProperties()
     QCOMPARE(led.onColor(), QColor(Qt::red));
     QVERIFY(led.setProperty("text", QStringLiteral("12")));
     QCOMPARE(led.value(), 12LL);
+}
+
+void TestUiWidgets::ledRepaintsPaced()
+{
+    // A counter of a run changes hundreds of times a second while events run between the changes.
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    TCLEDLabel led(6);
+    led.resize(120, 30);
+    led.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&led));
+    QTest::qWait(100);
+    led.installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    int changes = 0;
+    while (clock.elapsed() < 200) {
+        led.setValue(++changes);
+        QCOMPARE(led.value(), changes); // the state changes at once
+        QCoreApplication::processEvents();
+    }
+    QTest::qWait(100);
+    // One repaint per 40 ms at most (and the last change is painted), not one per turn of the loop.
+    QVERIFY2(changes > 20, qPrintable(QString::number(changes)));
+    QVERIFY2(counter.paints >= 2 && counter.paints <= 200 / 40 + 3, qPrintable(QString::number(counter.paints)));
+    const int painted = counter.paints;
+    led.setValue(changes + 1);
+    QTRY_COMPARE(counter.paints, painted + 1);
 }
 
 QTEST_MAIN(TestUiWidgets)
