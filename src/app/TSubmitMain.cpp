@@ -478,9 +478,6 @@ void TSubmitMain::createProjects(QWidget* column)
         ProjectEditor->CheckKey->setEnabled(true);
         IndexNowKeyCheck::report(this, result);
     });
-    // The copies into the Import Wizard, Ranking and Meta Tags pages, the
-    // "Spider URL" option (setSpiderUrlOption) and the doorway page
-    // (projectLoaded) are connected here as those pages arrive.
 }
 
 void TSubmitMain::createImportWizard()
