@@ -20,7 +20,9 @@
 #include "submission/SubmissionRun.h"
 #include "submission/TLiveResult.h"
 #include "submission/TReportsPage.h"
+#include "tools/DoorwayPage.h"
 #include "tools/ImportWizardPage.h"
+#include "tools/MetaTagsPage.h"
 #include "tools/TSpider.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -30,6 +32,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -83,6 +86,7 @@ TSubmitMain::TSubmitMain(QWidget* parent) : QMainWindow(parent)
     createMenus();
     createPages();
     runStartup();
+    createSiteToolPages();
     createSecondaryWindows();
 }
 
@@ -146,8 +150,9 @@ void TSubmitMain::createMenus()
 
     QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
     onOpen(metaTags, [this] { showPage(Page::MetaTags); });
-    addItem(metaTags, QStringLiteral("GenerateTags1"), QStringLiteral("Generate Tags"), [] {});
-    addItem(metaTags, QStringLiteral("ApplyTags1"), QStringLiteral("Apply Tags"), [] {});
+    addItem(metaTags, QStringLiteral("GenerateTags1"), QStringLiteral("Generate Tags"),
+            [this] { MetaTags->Button10Click(); });
+    addItem(metaTags, QStringLiteral("ApplyTags1"), QStringLiteral("Apply Tags"), [this] { MetaTags->Button12Click(); });
 
     QMenu* reports = addMenu(QStringLiteral("Reports1"), QStringLiteral("Reports"));
     onOpen(reports, [this] { showPage(Page::Reports); });
@@ -157,7 +162,7 @@ void TSubmitMain::createMenus()
 
     QMenu* doorways = addMenu(QStringLiteral("DoorwayPages1"), QStringLiteral("Doorway Pages"));
     onOpen(doorways, [this] { showPage(Page::DoorwayPages); });
-    addItem(doorways, QStringLiteral("Save1"), QStringLiteral("Save As"), [] {});
+    addItem(doorways, QStringLiteral("Save1"), QStringLiteral("Save As"), [this] { Doorways->Save1Click(); });
 
     QMenu* options = addMenu(QStringLiteral("Options1"), QStringLiteral("Options"));
     addItem(options, QStringLiteral("Proxy1"), QStringLiteral("Proxy Settings"), [this] { Proxy1Click(); });
@@ -426,6 +431,49 @@ void TSubmitMain::createRanking()
     });
 }
 
+void TSubmitMain::createSiteToolPages()
+{
+    MetaTags = new MetaTagsPage(TabSheet9);
+    MetaTags->setProgramDir(m_programDir);
+    MetaTags->setAppTitle(m_appTitle);
+    (new QVBoxLayout(TabSheet9))->addWidget(MetaTags);
+    connect(MetaTags, &MetaTagsPage::showRequested, this, [this] { showPage(Page::MetaTags); });
+    // The editor's change rules fill the page; the copies run one way.
+    connect(ProjectEditor, &ProjectEditorPage::titleChanged, MetaTags->TitleMet, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::descriptionChanged, MetaTags->DescriptionMet, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::keywordsChanged, MetaTags->Key1Met, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::authorChanged, MetaTags->Author, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::companyChanged, MetaTags->CopyRight, &QLineEdit::setText);
+    connect(ProjectEditor, &ProjectEditorPage::urlChanged, MetaTags, &MetaTagsPage::setProjectUrl);
+
+    Doorways = new DoorwayPage(TabSheet10);
+    Doorways->setProgramDir(m_programDir);
+    Doorways->setAppTitle(m_appTitle);
+    (new QVBoxLayout(TabSheet10))->addWidget(Doorways);
+    Doorways->setInputSource([this] {
+        DoorwayInput input;
+        input.title = ProjectEditor->title->text();
+        input.description = ProjectEditor->Description->text();
+        input.keywords = ProjectEditor->Key1->text();
+        input.url = ProjectEditor->urllist->text();
+        return input;
+    });
+    Doorways->setSelectedProjectSource([this] { return m_projectList->selectedName(); });
+    connect(Doorways, &DoorwayPage::showRequested, this, [this] { showPage(Page::DoorwayPages); });
+    connect(Doorways, &DoorwayPage::keywordItemsChanged, this, [this](const QStringList& items, const QString& text) {
+        // The Ranking page's keyword drop-down. Items first: adding to an
+        // empty drop-down would replace its text.
+        QComboBox* keywords = RankingPage->ComboBox1;
+        keywords->clear();
+        keywords->clearEditText();
+        keywords->addItems(items);
+        keywords->setEditText(text);
+    });
+    // Every load of a Project into the editor regenerates the doorway page.
+    connect(m_projectStore, &ProjectStore::projectLoaded, this,
+            [this] { runCommand(this, [this] { Doorways->build(); }); });
+}
+
 void TSubmitMain::createProjects(QWidget* column)
 {
     ProjectEditor = new ProjectEditorPage(TabSheet5);
@@ -464,9 +512,6 @@ void TSubmitMain::createProjects(QWidget* column)
         ProjectEditor->CheckKey->setEnabled(true);
         IndexNowKeyCheck::report(this, result);
     });
-    // The copies into the Import Wizard, Ranking and Meta Tags pages, the
-    // "Spider URL" option (setSpiderUrlOption) and the doorway page
-    // (projectLoaded) are connected here as those pages arrive.
 }
 
 void TSubmitMain::createImportWizard()

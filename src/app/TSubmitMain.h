@@ -5,15 +5,18 @@
 
 class AttentionFlasher;
 class AutoSubmitEnginesPage;
+class DoorwayPage;
 class ImportWizardPage;
 class IndexNowKeyCheck;
 class LiveSubmitter;
 class SubmissionRun;
 class ManualEnginesPage;
+class MetaTagsPage;
 class ProjectEditorPage;
 class ProjectListModel;
 class ProjectListView;
 class ProjectStore;
+class QComboBox;
 class QListView;
 class QMenu;
 class QTabWidget;
@@ -91,6 +94,10 @@ public:
 
     TRankingPage* RankingPage = nullptr; // on TabSheet7, owns HttpRank
 
+    // The site tools' pages.
+    MetaTagsPage* MetaTags = nullptr;  // on TabSheet9
+    DoorwayPage* Doorways = nullptr;   // on TabSheet10
+
     TSpider* Spider = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
@@ -115,6 +122,8 @@ private:
     void createRun();
     void createRanking();
     void wireMaintenance();
+
+    void createSiteToolPages();
 
     // Start-up, in order; an error in one step is shown and the rest still run.
     void runStartup();

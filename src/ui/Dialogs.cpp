@@ -121,5 +121,7 @@ QString Dialogs::displayText(const QString& text)
 {
     QString shown = text;
     shown.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    // A few texts break with CR LF instead.
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return shown;
 }

@@ -50,6 +50,7 @@ public:
     // The error rule's full stop: added when the text ends with a character
     // that sorts after ".", such as a letter.
     static QString withFullStop(const QString& text);
-    // Stored texts break lines with LF then CR; a message box wants LF alone.
+    // Stored texts break lines with LF then CR (a few with CR LF); a message
+    // box wants LF alone.
     static QString displayText(const QString& text);
 };

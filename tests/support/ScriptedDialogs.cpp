@@ -30,7 +30,7 @@ ScriptedDialogs::Call ScriptedDialogs::lastMessage() const
 
 int ScriptedDialogs::message(QWidget*, const QString& caption, const QString& text, Dialogs::Icon icon, int buttons)
 {
-    m_calls.append({Call::Message, caption, text, icon, buttons, {}});
+    m_calls.append({Call::Message, caption, text, icon, buttons, {}, {}, {}});
     if (!m_answers.isEmpty())
         return m_answers.dequeue();
     if (m_autoOk && buttons == Dialogs::Ok)
@@ -39,10 +39,11 @@ int ScriptedDialogs::message(QWidget*, const QString& caption, const QString& te
     return (buttons & Dialogs::No) ? Dialogs::No : Dialogs::Cancel;
 }
 
-QString ScriptedDialogs::fileName(QWidget*, Dialogs::FileKind kind, const QString& caption, const QString&,
-                                  const QString&)
+QString ScriptedDialogs::fileName(QWidget*, Dialogs::FileKind kind, const QString& caption, const QString& directory,
+                                  const QString& filter)
 {
-    m_calls.append({kind == Dialogs::FileKind::Open ? Call::OpenFile : Call::SaveFile, caption, {}, {}, 0, {}});
+    m_calls.append({kind == Dialogs::FileKind::Open ? Call::OpenFile : Call::SaveFile, caption, {}, {}, 0, {},
+                    directory, filter});
     if (!m_files.isEmpty())
         return m_files.dequeue();
     QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog \"%1\"").arg(caption)), __FILE__, __LINE__);
@@ -51,6 +52,6 @@ QString ScriptedDialogs::fileName(QWidget*, Dialogs::FileKind kind, const QStrin
 
 bool ScriptedDialogs::openUrl(const QUrl& url)
 {
-    m_calls.append({Call::OpenUrl, {}, {}, {}, 0, url});
+    m_calls.append({Call::OpenUrl, {}, {}, {}, 0, url, {}, {}});
     return true;
 }

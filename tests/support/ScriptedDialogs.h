@@ -21,6 +21,9 @@ public:
         Dialogs::Icon icon = Dialogs::Icon::None;
         int buttons = 0;
         QUrl url;
+        // File dialogs: the start directory (or proposed path) and the filter.
+        QString directory;
+        QString filter;
     };
 
     ScriptedDialogs();

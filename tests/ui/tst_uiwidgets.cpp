@@ -77,6 +77,8 @@ void TestUiWidgets::displayTextBreaksLines()
 {
     QCOMPARE(Dialogs::displayText(QStringLiteral("Session name already exists.\n\rDo you wish to modify it  ?")),
              QStringLiteral("Session name already exists.\nDo you wish to modify it  ?"));
+    QCOMPARE(Dialogs::displayText(QStringLiteral("Successful \r\nsaved as \r\n/x.htm.bac")),
+             QStringLiteral("Successful \nsaved as \n/x.htm.bac"));
 }
 
 void TestUiWidgets::programPath_data()
