@@ -57,26 +57,7 @@ namespace {
 
 SandboxResponse textAnswer(int status, const QByteArray& reason, const QByteArray& text)
 {
-    SandboxResponse r;
-    r.status = status;
-    r.reason = reason;
-    r.addHeader("Content-Type", "text/plain");
-    r.body = text;
-    return r;
-}
-
-// The first value of a query parameter, percent-decoded ("+" is a blank).
-QByteArray queryValue(const QByteArray& query, const QByteArray& name)
-{
-    for (const QByteArray& pair : query.split('&')) {
-        const qsizetype eq = pair.indexOf('=');
-        if ((eq < 0 ? pair : pair.left(eq)) != name)
-            continue;
-        QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
-        value.replace('+', ' ');
-        return QByteArray::fromPercentEncoding(value);
-    }
-    return QByteArray();
+    return SandboxResponse::answer(status, reason, "text/plain", text);
 }
 
 bool isWebAddress(const QByteArray& url)
@@ -88,8 +69,8 @@ bool isWebAddress(const QByteArray& url)
 
 SandboxResponse submit(IndexNowKeys& keys, const SandboxRequest& request)
 {
-    const QByteArray url = queryValue(request.query, "url");
-    const QByteArray key = queryValue(request.query, "key");
+    const QByteArray url = request.queryValue("url");
+    const QByteArray key = request.queryValue("key");
     if (url.isEmpty() || key.isEmpty())
         return textAnswer(400, "Bad Request", "Both url and key are required.\n");
     if (!IndexNowKeys::isWellFormed(key))

@@ -26,12 +26,7 @@ addresses it answers.</P>
 
 SandboxResponse htmlPage(const QByteArray& html)
 {
-    SandboxResponse r;
-    r.status = 200;
-    r.reason = "OK";
-    r.addHeader("Content-Type", "text/html");
-    r.body = html;
-    return r;
+    return SandboxResponse::answer(200, "OK", "text/html", html);
 }
 
 } // namespace

@@ -19,4 +19,6 @@ struct SandboxRequest
     // The value of the first header of that name (any letter case); empty when absent.
     QByteArray header(const QByteArray& name) const;
     bool hasHeader(const QByteArray& name) const;
+    // The first value of a query field, percent-decoded ("+" is a blank); empty when absent.
+    QByteArray queryValue(const QByteArray& name) const;
 };

@@ -13,16 +13,23 @@ bool hasHeader(const QList<QPair<QByteArray, QByteArray>>& headers, const QByteA
 
 } // namespace
 
-SandboxResponse SandboxResponse::page(int status, const QByteArray& reason, const QByteArray& title,
-                                      const QByteArray& text)
+SandboxResponse SandboxResponse::answer(int status, const QByteArray& reason, const QByteArray& contentType,
+                                        const QByteArray& body)
 {
     SandboxResponse r;
     r.status = status;
     r.reason = reason;
-    r.addHeader("Content-Type", "text/html");
-    r.body = "<HTML><HEAD><TITLE>" + title + "</TITLE></HEAD>\r\n<BODY>\r\n<H1>" + title + "</H1>\r\n<P>" + text +
-             "</P>\r\n</BODY></HTML>\r\n";
+    r.addHeader("Content-Type", contentType);
+    r.body = body;
     return r;
+}
+
+SandboxResponse SandboxResponse::page(int status, const QByteArray& reason, const QByteArray& title,
+                                      const QByteArray& text)
+{
+    return answer(status, reason, "text/html",
+                  "<HTML><HEAD><TITLE>" + title + "</TITLE></HEAD>\r\n<BODY>\r\n<H1>" + title + "</H1>\r\n<P>" +
+                      text + "</P>\r\n</BODY></HTML>\r\n");
 }
 
 SandboxResponse SandboxResponse::stall()

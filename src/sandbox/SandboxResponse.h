@@ -17,6 +17,9 @@ struct SandboxResponse
     QByteArray body;
 
     // A small HTML page with that status; the page names the status.
+    // An answer with that status, Content-Type and body.
+    static SandboxResponse answer(int status, const QByteArray& reason, const QByteArray& contentType,
+                                  const QByteArray& body);
     static SandboxResponse page(int status, const QByteArray& reason, const QByteArray& title, const QByteArray& text);
     static SandboxResponse stall();
     static SandboxResponse closeAtOnce();

@@ -2,27 +2,12 @@
 
 #include "SandboxRouter.h"
 
-#include <QMap>
 
 namespace {
 
 constexpr int ResultsPerPage = 10;
 // Far beyond any "Check Ranking in Top"; keeps the rank numbers well inside 64 bits.
 constexpr qint64 MaxOffset = 1000000000;
-
-QMap<QByteArray, QByteArray> queryValues(const QByteArray& query)
-{
-    QMap<QByteArray, QByteArray> values;
-    for (const QByteArray& pair : query.split('&')) {
-        const qsizetype eq = pair.indexOf('=');
-        const QByteArray name = eq < 0 ? pair : pair.left(eq);
-        QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
-        value.replace('+', ' ');
-        if (!values.contains(name))
-            values.insert(name, QByteArray::fromPercentEncoding(value));
-    }
-    return values;
-}
 
 qint64 number(const QByteArray& text, qint64 fallback)
 {
@@ -58,12 +43,11 @@ QByteArray withoutScheme(const QByteArray& address)
 
 SandboxResponse resultPage(const SandboxRequest& request)
 {
-    const QMap<QByteArray, QByteArray> values = queryValues(request.query);
-    const QByteArray keyword = values.value("q");
-    const qint64 base = number(values.value("base"), 0);
-    const qint64 start = number(values.value("start"), base);
-    const QByteArray site = values.value("site");
-    const qint64 siteRank = site.isEmpty() ? 0 : number(values.value("rank"), 0);
+    const QByteArray keyword = request.queryValue("q");
+    const qint64 base = number(request.queryValue("base"), 0);
+    const qint64 start = number(request.queryValue("start"), base);
+    const QByteArray site = request.queryValue("site");
+    const qint64 siteRank = site.isEmpty() ? 0 : number(request.queryValue("rank"), 0);
     const qint64 first = start - base + 1;
 
     QByteArray list;
@@ -75,16 +59,13 @@ SandboxResponse resultPage(const SandboxRequest& request)
                 QByteArray::number(rank) + " for " + escaped(keyword) + "</A><BR>\r\n<CITE>" + withoutScheme(address) +
                 "</CITE></LI>\r\n";
     }
-    SandboxResponse r;
-    r.status = 200;
-    r.reason = "OK";
-    r.addHeader("Content-Type", "text/html");
-    r.body = "<HTML><HEAD><TITLE>" + escaped(keyword) +
-             " - Sandbox Search</TITLE></HEAD>\r\n<BODY>\r\n"
-             "<H1>Sandbox Search</H1>\r\n<P>Results " +
-             QByteArray::number(qMax<qint64>(first, 1)) + " to " + QByteArray::number(first + ResultsPerPage - 1) +
-             " for <B>" + escaped(keyword) + "</B></P>\r\n<OL>\r\n" + list + "</OL>\r\n</BODY></HTML>\r\n";
-    return r;
+    return SandboxResponse::answer(200, "OK", "text/html",
+                                   "<HTML><HEAD><TITLE>" + escaped(keyword) +
+                                       " - Sandbox Search</TITLE></HEAD>\r\n<BODY>\r\n"
+                                       "<H1>Sandbox Search</H1>\r\n<P>Results " +
+                                       QByteArray::number(qMax<qint64>(first, 1)) + " to " +
+                                       QByteArray::number(first + ResultsPerPage - 1) + " for <B>" + escaped(keyword) +
+                                       "</B></P>\r\n<OL>\r\n" + list + "</OL>\r\n</BODY></HTML>\r\n");
 }
 
 } // namespace

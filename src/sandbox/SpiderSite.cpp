@@ -8,12 +8,7 @@ constexpr int ProductCount = 30;
 
 SandboxResponse html(const QByteArray& body, const QByteArray& contentType = "text/html")
 {
-    SandboxResponse r;
-    r.status = 200;
-    r.reason = "OK";
-    r.addHeader("Content-Type", contentType);
-    r.body = body;
-    return r;
+    return SandboxResponse::answer(200, "OK", contentType, body);
 }
 
 QByteArray origin(const SandboxRequest& request)

@@ -11,25 +11,9 @@ QString g_dataDir;
 const QByteArray StarterAddress = "http://127.0.0.1:8088";
 const QByteArray UpdatePrefix = "/update/";
 
-// The value of the first "name=" field of a query.
-QByteArray queryValue(const QByteArray& query, const QByteArray& name)
-{
-    const QByteArray prefix = name + '=';
-    for (const QByteArray& field : query.split('&')) {
-        if (field.startsWith(prefix))
-            return field.mid(prefix.size());
-    }
-    return {};
-}
-
 SandboxResponse textAnswer(const QByteArray& body)
 {
-    SandboxResponse r;
-    r.status = 200;
-    r.reason = "OK";
-    r.addHeader("Content-Type", "text/plain; charset=utf-8");
-    r.body = body;
-    return r;
+    return SandboxResponse::answer(200, "OK", "text/plain; charset=utf-8", body);
 }
 
 enum class Fault { None, Lower, NoMarks, NotFound, Slow, Unknown };
@@ -51,7 +35,7 @@ Fault faultOf(const QByteArray& name)
 
 SandboxResponse answerUpdate(const SandboxRequest& request, Fault fault)
 {
-    const QByteArray kind = queryValue(request.query, "update");
+    const QByteArray kind = request.queryValue("update");
     if (UpdateService::fileOf(kind).isEmpty())
         return SandboxResponse::page(400, "Bad Request", "Bad Request",
                                      "The update service knows the kinds categories, ranking, engines and mandata.");
@@ -137,7 +121,7 @@ void addPaths(SandboxRouter& router)
             const QByteArray onlyKind = name.mid(dash + 1);
             if (fileOf(onlyKind).isEmpty())
                 return SandboxRouter::notFound();
-            if (queryValue(r.query, "update") != onlyKind)
+            if (r.queryValue("update") != onlyKind)
                 return answerUpdate(r, Fault::None);
             name.truncate(dash);
         }
