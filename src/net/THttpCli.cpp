@@ -1,8 +1,10 @@
 #include "net/THttpCli.h"
 
 #include "net/EHttpException.h"
+#include "net/PolledTcpSocket.h"
 #include "net/SocketErrors.h"
 #include "net/SplitHttpUrl.h"
+#include "net/StreamSocket.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -168,7 +170,7 @@ QString THttpCli::tlsSessionKey() const
 
 void THttpCli::keepTlsSession()
 {
-    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    QSslSocket* tls = m_socket ? m_socket->tls() : nullptr;
     // Only a session whose handshake passed verification (encrypted() came) is kept.
     if (!tls || !m_connected || !tls->isEncrypted())
         return;
@@ -381,18 +383,18 @@ void THttpCli::createSocket()
     dropSocket();
     // Plain TCP for "http", a TLS socket (still unencrypted while it connects) for "https"; a
     // closed socket of the same kind is reused: it saves work on every request.
-    QAbstractSocket*& spare = spareFor(m_tls);
-    QAbstractSocket* socket = spare;
+    StreamSocket*& spare = spareFor(m_tls);
+    StreamSocket* socket = spare;
     spare = nullptr;
     if (!socket) {
-        if (m_tls) {
-            auto* tls = new QSslSocket(this);
-            socket = tls;
+        if (!m_tls && PolledTcpSocket::available()) {
+            socket = new PolledTcpSocket(this);
         } else {
-            socket = new QTcpSocket(this);
+            QAbstractSocket* qtSocket = m_tls ? static_cast<QAbstractSocket*>(new QSslSocket) : new QTcpSocket;
+            // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
+            qtSocket->setProxy(QNetworkProxy::NoProxy);
+            socket = new QtStreamSocket(qtSocket, this);
         }
-        // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
-        socket->setProxy(QNetworkProxy::NoProxy);
         // What the kernel holds stays there until the parser takes it: a fast
         // server must not fill our memory ahead of the header limit.
         socket->setReadBufferSize(ReadBufferBytes);
@@ -403,7 +405,7 @@ void THttpCli::createSocket()
     m_setup = Setup::None;
     m_tunnelAnswer.clear();
     m_sslErrors.clear();
-    if (auto* tls = qobject_cast<QSslSocket*>(socket)) {
+    if (QSslSocket* tls = socket->tls()) {
         connect(tls, &QSslSocket::encrypted, this, &THttpCli::sessionStarted);
         // TLS 1.3 sends its tickets after the handshake.
         connect(tls, &QSslSocket::newSessionTicketReceived, this, &THttpCli::keepTlsSession);
@@ -414,25 +416,27 @@ void THttpCli::createSocket()
             m_sslErrors = texts.join(QLatin1String("; "));
         });
     }
-    connect(socket, &QAbstractSocket::connected, this, &THttpCli::socketConnected);
-    connect(socket, &QAbstractSocket::readyRead, this, &THttpCli::receiveAvailable);
-    connect(socket, &QAbstractSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
-    connect(socket, &QAbstractSocket::disconnected, this, &THttpCli::socketDisconnected);
-    connect(socket, &QAbstractSocket::errorOccurred, this, &THttpCli::socketError);
+    connect(socket, &StreamSocket::connected, this, &THttpCli::socketConnected);
+    connect(socket, &StreamSocket::readyRead, this, &THttpCli::receiveAvailable);
+    connect(socket, &StreamSocket::bytesWritten, this, &THttpCli::socketBytesWritten);
+    connect(socket, &StreamSocket::disconnected, this, &THttpCli::socketDisconnected);
+    connect(socket, &StreamSocket::errorOccurred, this, &THttpCli::socketError);
 }
 
 void THttpCli::dropSocket()
 {
     if (!m_socket)
         return;
-    QAbstractSocket* socket = m_socket;
+    StreamSocket* socket = m_socket;
     m_socket = nullptr;
     m_connected = false;
     // Detached before the abort, so neither its close nor anything late reaches a request.
     socket->disconnect(this);
+    if (QSslSocket* tls = socket->tls())
+        tls->disconnect(this);
     socket->abort();
     m_setup = Setup::None;
-    QAbstractSocket*& spare = spareFor(qobject_cast<QSslSocket*>(socket) != nullptr);
+    StreamSocket*& spare = spareFor(socket->tls() != nullptr);
     if (!spare)
         spare = socket;
     else
@@ -507,7 +511,7 @@ void THttpCli::receiveTunnelAnswer()
 
 void THttpCli::startTls()
 {
-    auto* tls = qobject_cast<QSslSocket*>(m_socket);
+    QSslSocket* tls = m_socket ? m_socket->tls() : nullptr;
     if (!tls)
         return;
     m_setup = Setup::Handshake;
@@ -598,7 +602,7 @@ void THttpCli::socketDisconnected()
 {
     if (!m_socket)
         return;
-    QAbstractSocket* socket = m_socket;
+    StreamSocket* socket = m_socket;
     // Whatever arrived just before the close still belongs to the answer.
     if (socket->bytesAvailable() > 0)
         receiveAvailable();
@@ -737,7 +741,7 @@ void THttpCli::pushBody()
 
 void THttpCli::receiveAvailable()
 {
-    QAbstractSocket* socket = m_socket;
+    StreamSocket* socket = m_socket;
     if (!socket)
         return;
     if (m_setup == Setup::Tunnel) {

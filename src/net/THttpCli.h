@@ -10,10 +10,10 @@
 #include <QString>
 #include <QStringList>
 
-class QAbstractSocket;
 class QHostInfo;
 class QIODevice;
 class QSslSocket;
+class StreamSocket;
 
 // The program's HTTP/1.0 client: one request at a time over its own TCP
 // connection, event driven on the UI thread. A request starts with BeginGet or
@@ -214,7 +214,7 @@ private:
     // The one place a connection's socket is made, so another kind of socket can come in for another proto.
     void createSocket();
     void dropSocket();
-    QAbstractSocket*& spareFor(bool tls) { return tls ? m_spareTls : m_spare; }
+    StreamSocket*& spareFor(bool tls) { return tls ? m_spareTls : m_spare; }
 
     // Published.
     QString m_url;
@@ -270,9 +270,9 @@ private:
     int m_lookupId = -1;
     quint64 m_serial = 0; // one per started request; posted work of an older one is dropped
     CloseAction m_closeAction = CloseAction::Normal;
-    QAbstractSocket* m_socket = nullptr;
-    QAbstractSocket* m_spare = nullptr; // closed, detached, ready for the next connection
-    QAbstractSocket* m_spareTls = nullptr;
+    StreamSocket* m_socket = nullptr;
+    StreamSocket* m_spare = nullptr; // closed, detached, ready for the next connection
+    StreamSocket* m_spareTls = nullptr;
     bool m_connected = false;
     // Between the TCP connection and the session: the proxy's answer to CONNECT, then the handshake.
     enum class Setup { None, Tunnel, Handshake };
