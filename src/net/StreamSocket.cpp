@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QSignalBlocker>
-#include <QSslSocket>
 
 QtStreamSocket::QtStreamSocket(QAbstractSocket* socket, QObject* parent) : StreamSocket(parent), m_socket(socket)
 {
@@ -79,9 +78,4 @@ QAbstractSocket::SocketError QtStreamSocket::error() const
 QString QtStreamSocket::errorString() const
 {
     return m_socket->errorString();
-}
-
-QSslSocket* QtStreamSocket::tls() const
-{
-    return qobject_cast<QSslSocket*>(m_socket);
 }

@@ -5,13 +5,12 @@
 #include <QObject>
 
 class QHostAddress;
-class QSslSocket;
 
 // The connection under one request of THttpCli: the few socket calls the
 // client makes and the notifications it listens to, with QAbstractSocket's
 // meaning and order. Plain TCP runs on the thread's own poller
-// (PolledTcpSocket); TLS, and a connection from a chosen local address, run on
-// Qt's sockets (QtStreamSocket).
+// (PolledTcpSocket), TLS over it (TlsStreamSocket); where there is no poller,
+// on Qt's socket (QtStreamSocket).
 class StreamSocket : public QObject
 {
     Q_OBJECT
@@ -37,8 +36,6 @@ public:
     virtual QAbstractSocket::SocketState state() const = 0;
     virtual QAbstractSocket::SocketError error() const = 0;
     virtual QString errorString() const = 0;
-    // The TLS socket underneath, if this connection is one.
-    virtual QSslSocket* tls() const { return nullptr; }
 
 signals:
     void connected();
@@ -70,7 +67,6 @@ public:
     QAbstractSocket::SocketState state() const override;
     QAbstractSocket::SocketError error() const override;
     QString errorString() const override;
-    QSslSocket* tls() const override;
 
 private:
     QAbstractSocket* m_socket;

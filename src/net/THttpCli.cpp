@@ -5,6 +5,7 @@
 #include "net/SocketErrors.h"
 #include "net/SplitHttpUrl.h"
 #include "net/StreamSocket.h"
+#include "net/TlsStreamSocket.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -13,9 +14,6 @@
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QSignalBlocker>
-#include <QSslConfiguration>
-#include <QSslError>
-#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace {
@@ -51,23 +49,6 @@ QList<QSslCertificate>& extraCas()
 {
     static QList<QSslCertificate> certificates;
     return certificates;
-}
-
-// The TLS settings of every connection. Made once: reading the system's store costs far more than a
-// handshake. Without extra authorities Qt's own default finds the system's certificates as it needs them.
-// Session persistence lets a connection hand its session ticket on for resumption.
-QSslConfiguration baseTlsConfiguration()
-{
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
-    return config;
-}
-
-QSslConfiguration& tlsConfiguration()
-{
-    static QSslConfiguration config = baseTlsConfiguration();
-    return config;
 }
 
 // The last session ticket a verified connection received, per host name and port: the next connection
@@ -144,10 +125,7 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), m_parser(*this) {}
 void THttpCli::setExtraCaCertificates(const QList<QSslCertificate>& certificates)
 {
     extraCas() = certificates;
-    QSslConfiguration config = baseTlsConfiguration();
-    if (!certificates.isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + certificates);
-    tlsConfiguration() = config;
+    TlsStreamSocket::setExtraAuthorities(certificates);
     // A session was verified against the trust of its time: with other authorities, none is resumed.
     tlsSessions().clear();
 }
@@ -170,11 +148,11 @@ QString THttpCli::tlsSessionKey() const
 
 void THttpCli::keepTlsSession()
 {
-    QSslSocket* tls = m_socket ? m_socket->tls() : nullptr;
+    auto* tls = qobject_cast<TlsStreamSocket*>(m_socket);
     // Only a session whose handshake passed verification (encrypted() came) is kept.
     if (!tls || !m_connected || !tls->isEncrypted())
         return;
-    tlsSessions().store(tlsSessionKey(), tls->sslConfiguration().sessionTicket());
+    tlsSessions().store(tlsSessionKey(), tls->sessionData());
 }
 
 QList<QSslCertificate> THttpCli::extraCaCertificates()
@@ -387,10 +365,12 @@ void THttpCli::createSocket()
     StreamSocket* socket = spare;
     spare = nullptr;
     if (!socket) {
-        if (!m_tls && PolledTcpSocket::available()) {
+        if (m_tls) {
+            socket = new TlsStreamSocket(this);
+        } else if (PolledTcpSocket::available()) {
             socket = new PolledTcpSocket(this);
         } else {
-            QAbstractSocket* qtSocket = m_tls ? static_cast<QAbstractSocket*>(new QSslSocket) : new QTcpSocket;
+            auto* qtSocket = new QTcpSocket;
             // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
             qtSocket->setProxy(QNetworkProxy::NoProxy);
             socket = new QtStreamSocket(qtSocket, this);
@@ -404,17 +384,10 @@ void THttpCli::createSocket()
     m_lastSocketError = 0;
     m_setup = Setup::None;
     m_tunnelAnswer.clear();
-    m_sslErrors.clear();
-    if (QSslSocket* tls = socket->tls()) {
-        connect(tls, &QSslSocket::encrypted, this, &THttpCli::sessionStarted);
+    if (auto* tls = qobject_cast<TlsStreamSocket*>(socket)) {
+        connect(tls, &TlsStreamSocket::encrypted, this, &THttpCli::sessionStarted);
         // TLS 1.3 sends its tickets after the handshake.
-        connect(tls, &QSslSocket::newSessionTicketReceived, this, &THttpCli::keepTlsSession);
-        connect(tls, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
-            QStringList texts;
-            for (const QSslError& e : errors)
-                texts << e.errorString();
-            m_sslErrors = texts.join(QLatin1String("; "));
-        });
+        connect(tls, &TlsStreamSocket::sessionReceived, this, &THttpCli::keepTlsSession);
     }
     connect(socket, &StreamSocket::connected, this, &THttpCli::socketConnected);
     connect(socket, &StreamSocket::readyRead, this, &THttpCli::receiveAvailable);
@@ -432,11 +405,9 @@ void THttpCli::dropSocket()
     m_connected = false;
     // Detached before the abort, so neither its close nor anything late reaches a request.
     socket->disconnect(this);
-    if (QSslSocket* tls = socket->tls())
-        tls->disconnect(this);
     socket->abort();
     m_setup = Setup::None;
-    StreamSocket*& spare = spareFor(socket->tls() != nullptr);
+    StreamSocket*& spare = spareFor(qobject_cast<TlsStreamSocket*>(socket) != nullptr);
     if (!spare)
         spare = socket;
     else
@@ -511,17 +482,13 @@ void THttpCli::receiveTunnelAnswer()
 
 void THttpCli::startTls()
 {
-    QSslSocket* tls = m_socket ? m_socket->tls() : nullptr;
+    auto* tls = qobject_cast<TlsStreamSocket*>(m_socket);
     if (!tls)
         return;
     m_setup = Setup::Handshake;
-    QSslConfiguration config = tlsConfiguration();
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    config.setSessionTicket(tlsSessions().find(tlsSessionKey()));
-    tls->setSslConfiguration(config);
     // The name of the address: sent for SNI and matched against the certificate.
-    tls->setPeerVerifyName(m_proxy.isEmpty() ? m_connectHost : m_tunnelHost);
-    tls->startClientEncryption();
+    tls->startClientEncryption(m_proxy.isEmpty() ? m_connectHost : m_tunnelHost,
+                               tlsSessions().find(tlsSessionKey()));
 }
 
 // A failed handshake (or tunnel) ends the request as a failed connection would.
@@ -572,8 +539,7 @@ void THttpCli::socketError()
     if (!m_socket)
         return;
     if (m_setup == Setup::Handshake) {
-        tlsFailed(QStringLiteral("TLS handshake failed: ") +
-                  (m_sslErrors.isEmpty() ? m_socket->errorString() : m_sslErrors));
+        tlsFailed(QStringLiteral("TLS handshake failed: ") + m_socket->errorString());
         return;
     }
     if (m_setup == Setup::Tunnel && m_socket->error() == QAbstractSocket::RemoteHostClosedError) {

@@ -12,7 +12,6 @@
 
 class QHostInfo;
 class QIODevice;
-class QSslSocket;
 class StreamSocket;
 
 // The program's HTTP/1.0 client: one request at a time over its own TCP
@@ -278,6 +277,5 @@ private:
     enum class Setup { None, Tunnel, Handshake };
     Setup m_setup = Setup::None;
     QByteArray m_tunnelAnswer;
-    QString m_sslErrors; // what certificate verification found wrong, for the failure text
     HttpResponseParser m_parser;
 };

@@ -1,0 +1,515 @@
+#include "net/TlsStreamSocket.h"
+
+#include "net/PolledTcpSocket.h"
+
+#include <QHostAddress>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QSslError>
+#include <QTcpSocket>
+#include <QNetworkProxy>
+#include <QUrl>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+namespace {
+
+// The context every connection shares; replaced (not changed) when the trust changes, so
+// connections already running keep theirs.
+struct SharedContext
+{
+    QMutex mutex;
+    SSL_CTX* context = nullptr;
+    QList<QSslCertificate> extras;
+    int socketIndex = -1; // where an SSL keeps its TlsStreamSocket
+};
+
+SharedContext& shared()
+{
+    static SharedContext s;
+    return s;
+}
+
+// How Qt names a verification failure; its texts are the ones users of the program have seen.
+QSslError::SslError sslErrorFor(long verifyResult)
+{
+    switch (verifyResult) {
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        return QSslError::UnableToGetIssuerCertificate;
+    case X509_V_ERR_UNABLE_TO_DECRYPT_CERT_SIGNATURE:
+        return QSslError::UnableToDecryptCertificateSignature;
+    case X509_V_ERR_UNABLE_TO_DECODE_ISSUER_PUBLIC_KEY:
+        return QSslError::UnableToDecodeIssuerPublicKey;
+    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
+        return QSslError::CertificateSignatureFailed;
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        return QSslError::CertificateNotYetValid;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        return QSslError::CertificateExpired;
+    case X509_V_ERR_ERROR_IN_CERT_NOT_BEFORE_FIELD:
+        return QSslError::InvalidNotBeforeField;
+    case X509_V_ERR_ERROR_IN_CERT_NOT_AFTER_FIELD:
+        return QSslError::InvalidNotAfterField;
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        return QSslError::SelfSignedCertificate;
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        return QSslError::SelfSignedCertificateInChain;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        return QSslError::UnableToGetLocalIssuerCertificate;
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        return QSslError::UnableToVerifyFirstCertificate;
+    case X509_V_ERR_CERT_REVOKED:
+        return QSslError::CertificateRevoked;
+    case X509_V_ERR_INVALID_CA:
+        return QSslError::InvalidCaCertificate;
+    case X509_V_ERR_PATH_LENGTH_EXCEEDED:
+        return QSslError::PathLengthExceeded;
+    case X509_V_ERR_INVALID_PURPOSE:
+        return QSslError::InvalidPurpose;
+    case X509_V_ERR_CERT_UNTRUSTED:
+        return QSslError::CertificateUntrusted;
+    case X509_V_ERR_CERT_REJECTED:
+        return QSslError::CertificateRejected;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+        return QSslError::HostNameMismatch;
+    default:
+        return QSslError::UnspecifiedError;
+    }
+}
+
+// The text of the first error OpenSSL queued on this thread (and the queue emptied).
+QString openSslError(const QString& fallback)
+{
+    const unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    if (code == 0)
+        return fallback;
+    char text[256];
+    ERR_error_string_n(code, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+SSL_CTX* newContext(const QList<QSslCertificate>& extras, int (*onNewSession)(SSL*, SSL_SESSION*))
+{
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    if (!context)
+        return nullptr;
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    // The system's authorities, looked up as a chain needs them.
+    SSL_CTX_set_default_verify_paths(context);
+    X509_STORE* store = SSL_CTX_get_cert_store(context);
+    for (const QSslCertificate& certificate : extras) {
+        const QByteArray der = certificate.toDer();
+        const auto* bytes = reinterpret_cast<const unsigned char*>(der.constData());
+        if (X509* x509 = d2i_X509(nullptr, &bytes, der.size())) {
+            X509_STORE_add_cert(store, x509);
+            X509_free(x509);
+        }
+    }
+    // Sessions are kept by the client (per name and port), not by OpenSSL.
+    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(context, onNewSession);
+    ERR_clear_error();
+    return context;
+}
+
+StreamSocket* newTransport(QObject* parent)
+{
+    if (PolledTcpSocket::available())
+        return new PolledTcpSocket(parent);
+    auto* socket = new QTcpSocket;
+    socket->setProxy(QNetworkProxy::NoProxy);
+    return new QtStreamSocket(socket, parent);
+}
+
+constexpr int CipherChunk = 16 * 1024;
+
+} // namespace
+
+void TlsStreamSocket::setExtraAuthorities(const QList<QSslCertificate>& certificates)
+{
+    SharedContext& s = shared();
+    QMutexLocker lock(&s.mutex);
+    s.extras = certificates;
+    // Connections running hold a reference of their own.
+    SSL_CTX_free(s.context);
+    s.context = nullptr;
+}
+
+TlsStreamSocket::TlsStreamSocket(QObject* parent) : StreamSocket(parent), m_transport(newTransport(this))
+{
+    connect(m_transport, &StreamSocket::connected, this, &StreamSocket::connected);
+    connect(m_transport, &StreamSocket::readyRead, this, &TlsStreamSocket::transportReadyRead);
+    connect(m_transport, &StreamSocket::bytesWritten, this, [this](qint64 bytes) {
+        // Ciphertext of the handshake is no data of the caller's.
+        if (!m_started || m_encrypted)
+            emit bytesWritten(bytes);
+    });
+    connect(m_transport, &StreamSocket::disconnected, this, &TlsStreamSocket::transportDisconnected);
+    connect(m_transport, &StreamSocket::errorOccurred, this, &TlsStreamSocket::transportError);
+}
+
+TlsStreamSocket::~TlsStreamSocket()
+{
+    release();
+}
+
+void TlsStreamSocket::release()
+{
+    if (m_ssl) {
+        SSL_free(m_ssl); // frees both memory buffers with it
+        m_ssl = nullptr;
+    }
+    m_fromPeer = m_toPeer = nullptr;
+    if (m_session) {
+        SSL_SESSION_free(m_session);
+        m_session = nullptr;
+    }
+    m_started = m_encrypted = m_failed = false;
+    m_in.resize(0);
+    m_inPos = 0;
+}
+
+int TlsStreamSocket::newSession(ssl_st* ssl, ssl_session_st* session)
+{
+    auto* self = static_cast<TlsStreamSocket*>(SSL_get_ex_data(ssl, shared().socketIndex));
+    if (!self || !SSL_SESSION_is_resumable(session))
+        return 0;
+    SSL_SESSION_up_ref(session);
+    if (self->m_session)
+        SSL_SESSION_free(self->m_session);
+    self->m_session = session;
+    emit self->sessionReceived();
+    return 0; // the reference OpenSSL passed stays OpenSSL's
+}
+
+QByteArray TlsStreamSocket::sessionData() const
+{
+    SSL_SESSION* session = m_session;
+    if (!session || !SSL_SESSION_is_resumable(session))
+        return QByteArray();
+    const int length = i2d_SSL_SESSION(session, nullptr);
+    if (length <= 0)
+        return QByteArray();
+    QByteArray out(length, Qt::Uninitialized);
+    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+    i2d_SSL_SESSION(session, &bytes);
+    return out;
+}
+
+void TlsStreamSocket::startClientEncryption(const QString& peerName, const QByteArray& session)
+{
+    SSL_CTX* context = nullptr;
+    {
+        SharedContext& s = shared();
+        QMutexLocker lock(&s.mutex);
+        if (s.socketIndex < 0)
+            s.socketIndex = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+        if (!s.context)
+            s.context = newContext(s.extras, &TlsStreamSocket::newSession);
+        context = s.context;
+        if (context)
+            SSL_CTX_up_ref(context);
+    }
+    ERR_clear_error();
+    m_started = true;
+    m_ssl = context ? SSL_new(context) : nullptr;
+    SSL_CTX_free(context); // the connection holds its own reference
+    if (!m_ssl) {
+        brokenConnection(QAbstractSocket::SslInternalError, openSslError(QStringLiteral("TLS is not available")));
+        return;
+    }
+    SSL_set_ex_data(m_ssl, shared().socketIndex, this);
+    m_fromPeer = BIO_new(BIO_s_mem());
+    m_toPeer = BIO_new(BIO_s_mem());
+    SSL_set_bio(m_ssl, m_fromPeer, m_toPeer);
+    SSL_set_connect_state(m_ssl);
+
+    // The certificate must name what was asked for: the address itself, or the host name in its
+    // ASCII form (which is also what SNI carries; an address is never sent there).
+    X509_VERIFY_PARAM* param = SSL_get0_param(m_ssl);
+    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    const QHostAddress literal(peerName);
+    if (!literal.isNull()) {
+        X509_VERIFY_PARAM_set1_ip_asc(param, literal.toString().toLatin1().constData());
+    } else {
+        const QByteArray name = QUrl::toAce(peerName);
+        if (name.isEmpty() || !SSL_set1_host(m_ssl, name.constData()) ||
+            !SSL_ctrl(m_ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                      const_cast<char*>(name.constData()))) {
+            brokenConnection(QAbstractSocket::SslHandshakeFailedError,
+                             QStringLiteral("The host name \"%1\" cannot be verified").arg(peerName));
+            return;
+        }
+    }
+    if (!session.isEmpty()) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(session.constData());
+        if (SSL_SESSION* offered = d2i_SSL_SESSION(nullptr, &bytes, session.size())) {
+            SSL_set_session(m_ssl, offered);
+            SSL_SESSION_free(offered);
+        }
+        ERR_clear_error();
+    }
+    pump();
+}
+
+void TlsStreamSocket::pump()
+{
+    const QPointer<TlsStreamSocket> self(this);
+    takeFromTransport();
+    if (!m_encrypted) {
+        continueHandshake();
+        if (!self || !m_encrypted || !m_ssl)
+            return;
+    }
+    decrypt(true);
+}
+
+void TlsStreamSocket::takeFromTransport()
+{
+    while (m_ssl && m_transport->bytesAvailable() > 0 &&
+           (m_readBufferSize <= 0 || bytesAvailable() < m_readBufferSize)) {
+        char chunk[CipherChunk];
+        const qint64 n = m_transport->read(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        BIO_write(m_fromPeer, chunk, static_cast<int>(n));
+    }
+}
+
+void TlsStreamSocket::continueHandshake()
+{
+    ERR_clear_error();
+    const int result = SSL_do_handshake(m_ssl);
+    const QPointer<TlsStreamSocket> self(this);
+    if (result == 1) {
+        // Our last handshake message goes out with the first request bytes, in one segment:
+        // sent apart, the second would wait for the peer's delayed acknowledgement.
+        sendPending(false);
+        m_encrypted = true;
+        emit encrypted();
+        if (self && m_ssl)
+            m_transport->flush();
+        return;
+    }
+    sendPending(true);
+    if (!self || !m_ssl)
+        return;
+    const int reason = SSL_get_error(m_ssl, result);
+    if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE)
+        return;
+    const long verified = SSL_get_verify_result(m_ssl);
+    const QString text = verified != X509_V_OK ? QSslError(sslErrorFor(verified)).errorString()
+                                               : openSslError(QStringLiteral("The TLS handshake failed"));
+    ERR_clear_error();
+    brokenConnection(QAbstractSocket::SslHandshakeFailedError, text);
+}
+
+void TlsStreamSocket::decrypt(bool notify)
+{
+    if (!m_ssl || !m_encrypted)
+        return;
+    const QPointer<TlsStreamSocket> self(this);
+    bool got = false;
+    ERR_clear_error();
+    while (m_ssl && (m_readBufferSize <= 0 || bytesAvailable() < m_readBufferSize)) {
+        char plain[CipherChunk];
+        const int n = SSL_read(m_ssl, plain, sizeof plain);
+        if (!self)
+            return;
+        if (n > 0) {
+            if (m_inPos > 0 && m_inPos == m_in.size()) {
+                m_in.resize(0);
+                m_inPos = 0;
+            }
+            m_in.append(plain, n);
+            got = true;
+            continue;
+        }
+        const int reason = SSL_get_error(m_ssl, n);
+        if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE || reason == SSL_ERROR_ZERO_RETURN)
+            break; // more must come, or the peer said goodbye and its close follows
+        brokenConnection(QAbstractSocket::SslInternalError, openSslError(QStringLiteral("TLS record error")));
+        return;
+    }
+    if (!m_ssl)
+        return;
+    sendPending(true);
+    if (self && got && notify)
+        emit readyRead();
+}
+
+void TlsStreamSocket::sendPending(bool now)
+{
+    if (!m_toPeer)
+        return;
+    char chunk[CipherChunk];
+    int n = 0;
+    bool wrote = false;
+    while ((n = BIO_read(m_toPeer, chunk, sizeof chunk)) > 0) {
+        m_transport->write(chunk, n);
+        wrote = true;
+    }
+    if (wrote && now)
+        m_transport->flush();
+}
+
+// A TLS failure makes the connection useless: it ends as a failed connection would.
+void TlsStreamSocket::brokenConnection(QAbstractSocket::SocketError error, const QString& reason)
+{
+    const bool wasConnected = m_transport->state() == QAbstractSocket::ConnectedState;
+    m_failed = true;
+    m_error = error;
+    m_errorString = reason;
+    const QSignalBlocker quiet(m_transport);
+    m_transport->abort();
+    const QPointer<TlsStreamSocket> self(this);
+    emit errorOccurred(error);
+    if (self && wasConnected && m_encrypted && m_failed)
+        emit disconnected();
+}
+
+void TlsStreamSocket::transportReadyRead()
+{
+    if (!m_started) {
+        emit readyRead(); // plain bytes before TLS: a proxy's answer to CONNECT
+        return;
+    }
+    pump();
+}
+
+void TlsStreamSocket::transportDisconnected()
+{
+    // What came with the close still belongs to the stream.
+    if (m_started && m_ssl) {
+        const QPointer<TlsStreamSocket> self(this);
+        takeFromTransport();
+        if (m_encrypted)
+            decrypt(false);
+        if (!self || m_failed)
+            return;
+    }
+    emit disconnected();
+}
+
+void TlsStreamSocket::transportError(QAbstractSocket::SocketError error)
+{
+    m_error = error;
+    m_errorString = m_transport->errorString();
+    emit errorOccurred(error);
+}
+
+void TlsStreamSocket::connectToHost(const QHostAddress& address, quint16 port)
+{
+    const bool bound = m_transport->state() == QAbstractSocket::BoundState;
+    release();
+    m_error = QAbstractSocket::UnknownSocketError;
+    m_errorString.clear();
+    if (!bound)
+        m_transport->abort();
+    m_transport->connectToHost(address, port);
+}
+
+bool TlsStreamSocket::bind(const QHostAddress& local)
+{
+    const bool ok = m_transport->bind(local);
+    if (!ok) {
+        m_error = m_transport->error();
+        m_errorString = m_transport->errorString();
+    }
+    return ok;
+}
+
+qint64 TlsStreamSocket::write(const char* data, qint64 len)
+{
+    if (!m_started)
+        return m_transport->write(data, len);
+    if (!m_encrypted || !m_ssl)
+        return -1;
+    ERR_clear_error();
+    qint64 done = 0;
+    while (done < len) {
+        const int n = SSL_write(m_ssl, data + done, static_cast<int>(std::min<qint64>(len - done, CipherChunk)));
+        if (n <= 0) {
+            brokenConnection(QAbstractSocket::SslInternalError, openSslError(QStringLiteral("TLS write error")));
+            return -1;
+        }
+        done += n;
+    }
+    sendPending(false);
+    return len;
+}
+
+bool TlsStreamSocket::flush()
+{
+    return m_transport->flush();
+}
+
+qint64 TlsStreamSocket::read(char* data, qint64 maxLen)
+{
+    if (!m_started)
+        return m_transport->read(data, maxLen);
+    if (bytesAvailable() == 0 && m_encrypted) {
+        // The reader has made room: what waits in the connection is decrypted now, quietly.
+        takeFromTransport();
+        decrypt(false);
+    }
+    const qint64 n = std::min(maxLen, bytesAvailable());
+    if (n <= 0)
+        return 0;
+    std::memcpy(data, m_in.constData() + m_inPos, static_cast<size_t>(n));
+    m_inPos += n;
+    return n;
+}
+
+QByteArray TlsStreamSocket::readAll()
+{
+    if (!m_started)
+        return m_transport->readAll();
+    QByteArray out = m_in.mid(m_inPos);
+    m_in.resize(0);
+    m_inPos = 0;
+    return out;
+}
+
+qint64 TlsStreamSocket::bytesAvailable() const
+{
+    return m_started ? m_in.size() - m_inPos : m_transport->bytesAvailable();
+}
+
+qint64 TlsStreamSocket::bytesToWrite() const
+{
+    return m_transport->bytesToWrite();
+}
+
+void TlsStreamSocket::abort()
+{
+    release();
+    m_transport->abort();
+}
+
+void TlsStreamSocket::setReadBufferSize(qint64 size)
+{
+    m_readBufferSize = size;
+    m_transport->setReadBufferSize(size);
+}
+
+QAbstractSocket::SocketState TlsStreamSocket::state() const
+{
+    return m_transport->state();
+}
+
+QAbstractSocket::SocketError TlsStreamSocket::error() const
+{
+    return m_error != QAbstractSocket::UnknownSocketError ? m_error : m_transport->error();
+}
+
+QString TlsStreamSocket::errorString() const
+{
+    return m_errorString.isEmpty() ? m_transport->errorString() : m_errorString;
+}
