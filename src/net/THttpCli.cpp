@@ -59,10 +59,10 @@ class TlsSessionCache
 public:
     static constexpr int Capacity = 256;
 
-    QByteArray find(const QString& key) const { return m_tickets.value(key); }
-    void store(const QString& key, const QByteArray& ticket)
+    TlsStreamSocket::Session find(const QString& key) const { return m_tickets.value(key); }
+    void store(const QString& key, const TlsStreamSocket::Session& ticket)
     {
-        if (ticket.isEmpty())
+        if (!ticket)
             return;
         if (m_tickets.contains(key)) {
             m_order.removeOne(key);
@@ -80,14 +80,15 @@ public:
     int size() const { return static_cast<int>(m_tickets.size()); }
 
 private:
-    QHash<QString, QByteArray> m_tickets;
+    QHash<QString, TlsStreamSocket::Session> m_tickets;
     QList<QString> m_order; // least recently stored first
 };
 
 TlsSessionCache& tlsSessions()
 {
-    static TlsSessionCache cache;
-    return cache;
+    // Never destroyed: freeing its sessions at exit could come after OpenSSL has shut down.
+    static auto* cache = new TlsSessionCache;
+    return *cache;
 }
 
 QString defaultPort(bool tls)
@@ -152,7 +153,7 @@ void THttpCli::keepTlsSession()
     // Only a session whose handshake passed verification (encrypted() came) is kept.
     if (!tls || !m_connected || !tls->isEncrypted())
         return;
-    tlsSessions().store(tlsSessionKey(), tls->sessionData());
+    tlsSessions().store(tlsSessionKey(), tls->session());
 }
 
 QList<QSslCertificate> THttpCli::extraCaCertificates()

@@ -166,10 +166,7 @@ void TlsStreamSocket::release()
         m_ssl = nullptr;
     }
     m_fromPeer = m_toPeer = nullptr;
-    if (m_session) {
-        SSL_SESSION_free(m_session);
-        m_session = nullptr;
-    }
+    m_session.reset();
     m_started = m_encrypted = m_failed = false;
     m_in.resize(0);
     m_inPos = 0;
@@ -180,29 +177,16 @@ int TlsStreamSocket::newSession(ssl_st* ssl, ssl_session_st* session)
     auto* self = static_cast<TlsStreamSocket*>(SSL_get_ex_data(ssl, shared().socketIndex));
     if (!self || !SSL_SESSION_is_resumable(session))
         return 0;
-    SSL_SESSION_up_ref(session);
-    if (self->m_session)
-        SSL_SESSION_free(self->m_session);
-    self->m_session = session;
+    // A copy of its own: the connection goes on changing the one it uses.
+    SSL_SESSION* copy = SSL_SESSION_dup(session);
+    if (!copy)
+        return 0;
+    self->m_session = Session(copy, SSL_SESSION_free);
     emit self->sessionReceived();
     return 0; // the reference OpenSSL passed stays OpenSSL's
 }
 
-QByteArray TlsStreamSocket::sessionData() const
-{
-    SSL_SESSION* session = m_session;
-    if (!session || !SSL_SESSION_is_resumable(session))
-        return QByteArray();
-    const int length = i2d_SSL_SESSION(session, nullptr);
-    if (length <= 0)
-        return QByteArray();
-    QByteArray out(length, Qt::Uninitialized);
-    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
-    i2d_SSL_SESSION(session, &bytes);
-    return out;
-}
-
-void TlsStreamSocket::startClientEncryption(const QString& peerName, const QByteArray& session)
+void TlsStreamSocket::startClientEncryption(const QString& peerName, const Session& offered)
 {
     SSL_CTX* context = nullptr;
     {
@@ -247,13 +231,12 @@ void TlsStreamSocket::startClientEncryption(const QString& peerName, const QByte
             return;
         }
     }
-    if (!session.isEmpty()) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(session.constData());
-        if (SSL_SESSION* offered = d2i_SSL_SESSION(nullptr, &bytes, session.size())) {
-            SSL_set_session(m_ssl, offered);
-            SSL_SESSION_free(offered);
+    // Each connection resumes from a copy: OpenSSL marks the session a connection used.
+    if (offered) {
+        if (SSL_SESSION* copy = SSL_SESSION_dup(offered.get())) {
+            SSL_set_session(m_ssl, copy);
+            SSL_SESSION_free(copy);
         }
-        ERR_clear_error();
     }
     pump();
 }

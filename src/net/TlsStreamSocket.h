@@ -7,6 +7,8 @@
 #include <QSslCertificate>
 #include <QString>
 
+#include <memory>
+
 struct bio_st;
 struct ssl_session_st;
 struct ssl_st;
@@ -25,16 +27,19 @@ public:
     // Authorities trusted besides the system's; connections started later use them.
     static void setExtraAuthorities(const QList<QSslCertificate>& certificates);
 
+    // A session a server handed out, kept as it is: offering it again costs no encoding.
+    using Session = std::shared_ptr<ssl_session_st>;
+
     explicit TlsStreamSocket(QObject* parent = nullptr);
     ~TlsStreamSocket() override;
 
     // Starts the handshake. `peerName` is sent for SNI (unless it is an address)
-    // and must match the certificate; `session` (sessionData() of an earlier
+    // and must match the certificate; `offered` (session() of an earlier
     // connection to the same name) is offered for resumption.
-    void startClientEncryption(const QString& peerName, const QByteArray& session);
+    void startClientEncryption(const QString& peerName, const Session& offered);
     bool isEncrypted() const { return m_encrypted; }
-    // The session to offer next time, when the server made it resumable; empty otherwise.
-    QByteArray sessionData() const;
+    // The last resumable session the server handed out on this connection; null if none.
+    Session session() const { return m_session; }
 
     void connectToHost(const QHostAddress& address, quint16 port) override;
     bool bind(const QHostAddress& local) override;
@@ -77,7 +82,7 @@ private:
     ssl_st* m_ssl = nullptr;
     bio_st* m_fromPeer = nullptr; // ciphertext received, for TLS to read (owned by m_ssl)
     bio_st* m_toPeer = nullptr;   // ciphertext TLS wrote, to send (owned by m_ssl)
-    ssl_session_st* m_session = nullptr; // the last session the server handed us
+    Session m_session;
     bool m_started = false;
     bool m_encrypted = false;
     bool m_failed = false;
