@@ -71,6 +71,16 @@ public:
         socket->m_token = 0;
     }
 
+    // Bytes queued while events are handled are mostly sent by a flush before the handling
+    // ends; watching for writability is decided after it, which saves two changes of the set.
+    bool deferWatch(PolledTcpSocket* socket)
+    {
+        if (!m_dispatching)
+            return false;
+        m_unsettled.append(socket->m_token);
+        return true;
+    }
+
 private:
     SocketPoller(int epoll, QObject* parent) : QObject(parent), m_epoll(epoll)
     {
@@ -86,10 +96,17 @@ private:
         // window's own events get their turn in between.
         epoll_event events[64];
         const int n = ::epoll_wait(m_epoll, events, 64, 0);
+        m_dispatching = true;
         for (int i = 0; i < n; ++i) {
             if (PolledTcpSocket* socket = m_sockets.value(events[i].data.u64))
                 socket->handleEvents(events[i].events);
         }
+        m_dispatching = false;
+        for (const quint64 token : qAsConst(m_unsettled)) {
+            if (PolledTcpSocket* socket = m_sockets.value(token))
+                socket->watch(socket->wanted());
+        }
+        m_unsettled.clear();
     }
 
     void checkDeadlines()
@@ -113,6 +130,8 @@ private:
     int m_epoll;
     quint64 m_nextToken = 1;
     QHash<quint64, PolledTcpSocket*> m_sockets;
+    bool m_dispatching = false;
+    QList<quint64> m_unsettled; // sockets whose watched events are decided after the handling
     QTimer m_deadlines; // runs while connection attempts wait
 };
 
@@ -314,7 +333,7 @@ void PolledTcpSocket::connectTimedOut()
     emit errorOccurred(m_error);
 }
 
-void PolledTcpSocket::readFromSocket()
+void PolledTcpSocket::readFromSocket(bool lookForEnd)
 {
     const qint64 room = m_readBufferSize > 0 ? std::min(ReadChunk, m_readBufferSize - bytesAvailable()) : ReadChunk;
     if (room <= 0) {
@@ -330,7 +349,14 @@ void PolledTcpSocket::readFromSocket()
     const ssize_t n = ::read(m_fd, chunk, static_cast<size_t>(room));
     if (n > 0) {
         m_in.append(chunk, n);
+        const quint64 generation = m_generation;
+        const QPointer<PolledTcpSocket> self(this);
         emit readyRead();
+        // A server that answers and closes sends both at once: when the reader left the connection
+        // open and took less than a full read, its end is very likely there already.
+        if (lookForEnd && self && m_generation == generation && m_state == QAbstractSocket::ConnectedState &&
+            n < room && bytesAvailable() == 0)
+            readFromSocket(false);
         return;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
@@ -371,7 +397,7 @@ qint64 PolledTcpSocket::write(const char* data, qint64 len)
     if (m_state != QAbstractSocket::ConnectedState && m_state != QAbstractSocket::ConnectingState)
         return -1;
     m_out.append(data, len);
-    if (m_state == QAbstractSocket::ConnectedState)
+    if (m_state == QAbstractSocket::ConnectedState && !(m_poller && m_poller->deferWatch(this)))
         watch(wanted());
     return len;
 }

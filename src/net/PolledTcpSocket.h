@@ -54,7 +54,7 @@ private:
     bool openSocket(int family);
     void watch(quint32 events);
     quint32 wanted() const;
-    void readFromSocket();
+    void readFromSocket(bool lookForEnd = true);
     bool writeToSocket();
     void closeSocket();
     void setError(QAbstractSocket::SocketError error, int errnoValue);
