@@ -176,7 +176,7 @@ QString CategoryMap::lookup(const QString& scheme, const QString& category) cons
         }
         // The stamp taken before reading: a change made while reading is read again next time.
         c.stamp = stamp;
-        c.stampTrusted = readAt - lastChangeOf(stamp) > granularityOf(stamp);
+        c.stampTrusted = stampSettled(readAt, stamp.mtimeNs, stamp.ctimeNs);
         c.valid = true;
     }
     if (c.category != category) {
@@ -196,6 +196,14 @@ QString CategoryMap::lookup(const QString& scheme, const QString& category) cons
         c.answers.clear();
     c.answers.insert(scheme, value);
     return value;
+}
+
+bool CategoryMap::stampSettled(qint64 readAtNs, qint64 mtimeNs, qint64 ctimeNs)
+{
+    FileStamp s;
+    s.mtimeNs = mtimeNs;
+    s.ctimeNs = ctimeNs;
+    return readAtNs - lastChangeOf(s) > granularityOf(s);
 }
 
 int CategoryMap::parseCount()
