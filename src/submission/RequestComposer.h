@@ -26,7 +26,6 @@ struct RequestValues
     QString description; // "&" already encoded
     QString url, email, category, name, last, company, address1, address2, city, state, zip, phone, fax,
         keywords, country;
-    qsizetype totalSize = 0; // of all the values above, to size a query once
 };
 
 // Builds an engine's request from its line and the Project: every non-empty
