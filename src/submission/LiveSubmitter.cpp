@@ -175,6 +175,12 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
 
     const ResultClass resultClass = classify(result.code);
     if (m_engines->isValidRow(row)) {
+        // Result, image and date in one change of the row: the views hear of it once.
+        m_engines->setOutcome(row, result.text,
+                              resultClass == ResultClass::Ok         ? RowImage::Ok
+                              : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
+                                                                     : RowImage::Failed,
+                              m_clock ? dateText(m_clock()) : nowText());
         // A batch engine counts N; a count that is no whole number counts 1.
         const int amount = m_engines->submissionWeight(row);
         switch (resultClass) {
@@ -188,11 +194,6 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
             m_failed += amount;
             break;
         }
-        m_engines->setOutcome(row, result.text,
-                              resultClass == ResultClass::Ok         ? RowImage::Ok
-                              : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
-                                                                     : RowImage::Failed,
-                              m_clock ? dateText(m_clock()) : nowText());
         emit countsChanged(m_ok, m_failed, m_timedOut);
     }
 
