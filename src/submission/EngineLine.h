@@ -52,8 +52,6 @@ public:
     QString field(int position) const { return fieldView(position).toString(); }
     // The same field without a copy; valid while this line lives and is not assigned to.
     QStringView fieldView(int position) const;
-    // The text after the "=" the fields are cut from.
-    const QString& value() const { return m_value; }
     QString type() const { return field(Type); }
     QString siteUrl() const { return field(SiteUrl); }
     // "POST" exactly selects a POST request; anything else is GET.
