@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QStringView value = EngineLine::valueOf(line);
         for (int pos = 0; pos <= EngineLine::FieldCount + 1; ++pos) {
             const QString field = engine.field(pos);
-            if (field.contains(QLatin1Char('|')))
+            if (field.contains(QLatin1Char('|')) || engine.fieldView(pos) != field)
                 std::abort();
             if (hasValue && EngineLine::fieldOf(value, pos).toString() != field)
                 std::abort();

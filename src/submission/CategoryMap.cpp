@@ -32,14 +32,15 @@ struct FileStamp
     }
 };
 
-FileStamp stampOf(const QString& path)
+FileStamp stampOf(const QString& path, const QByteArray& encodedPath)
 {
     FileStamp s;
 #ifdef Q_OS_UNIX
+    Q_UNUSED(path)
     // Nanoseconds and the inode: two saves within one millisecond, or an atomic replacement
     // of the same size, still count as changes.
     struct stat st{};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(encodedPath.constData(), &st) != 0)
         return s;
     s.exists = true;
     s.size = st.st_size;
@@ -47,6 +48,7 @@ FileStamp stampOf(const QString& path)
     s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     s.inode = st.st_ino;
 #else
+    Q_UNUSED(encodedPath)
     const QFileInfo info(path);
     if (!info.exists())
         return s;
@@ -85,9 +87,26 @@ Parsed parse(const QString& text)
     return out;
 }
 
-// A file modified this recently may be modified again without its stamp changing (timestamps are
-// coarse, a whole second or two on some file systems): its bytes are compared until it is older.
-constexpr qint64 StampGranularityNs = qint64(2) * 1000000000;
+// A file changed this recently may change again without its stamp moving: its bytes are compared
+// until the last change is older. Stamps of whole seconds (FAT, some network file systems) move
+// every second or two; stamps with sub-second digits come from the kernel's coarse clock, which
+// moves every few milliseconds.
+constexpr qint64 WholeSecondGranularityNs = qint64(2) * 1000000000;
+constexpr qint64 FineGranularityNs = qint64(20) * 1000000;
+
+qint64 granularityOf(const FileStamp& s)
+{
+    // A file system that keeps whole seconds cannot give either time a fraction.
+    const bool fine = s.mtimeNs % 1000000000 != 0 || s.ctimeNs % 1000000000 != 0;
+    return fine ? FineGranularityNs : WholeSecondGranularityNs;
+}
+
+// The time of the last change the stamp records: a modification time set back (cp -p, tar,
+// touch -d) says nothing about when the bytes changed, the change time does.
+qint64 lastChangeOf(const FileStamp& s)
+{
+    return qMax(s.mtimeNs, s.ctimeNs);
+}
 
 qint64 nowNs()
 {
@@ -98,12 +117,20 @@ qint64 nowNs()
 struct Cache
 {
     QString path;
+    QByteArray encodedPath;
     FileStamp stamp;
     QByteArray bytes;
     Parsed map;
     bool valid = false;
     bool stampTrusted = false; // any later change would show in the stamp
+    // Answers already given from `map` for `category`, by scheme as asked: a run asks the
+    // same few questions thousands of times.
+    QString category;
+    QHash<QString, QString> answers;
 };
+
+// Schemes come from data.ist; a file of endless distinct ones must not grow the memo without end.
+constexpr qsizetype MaxAnswers = 256;
 
 Cache& cache()
 {
@@ -122,36 +149,61 @@ int& parses()
 QString CategoryMap::lookup(const QString& scheme, const QString& category) const
 {
     Cache& c = cache();
-    const qint64 checkedAt = nowNs();
-    const FileStamp stamp = stampOf(m_path);
+    if (c.path != m_path) {
+        c = Cache();
+        c.path = m_path;
+        c.encodedPath = QFile::encodeName(m_path);
+    }
+    // Taken before the stamp: a change made after this moment moves the stamp once trusted.
+    const qint64 readAt = nowNs();
+    const FileStamp stamp = stampOf(m_path, c.encodedPath);
     if (!stamp.exists) {
         c.valid = false;
         return QString();
     }
-    const bool same = c.valid && c.path == m_path && c.stamp == stamp;
-    if (!same || !c.stampTrusted) {
+    if (!c.valid || !(c.stamp == stamp) || !c.stampTrusted) {
         QFile file;
         if (!UserFile::open(file, m_path)) {
             c.valid = false;
             return QString();
         }
         const QByteArray bytes = file.readAll();
-        if (!c.valid || c.path != m_path || bytes != c.bytes) {
+        if (!c.valid || bytes != c.bytes) {
             c.map = parse(decodeText(bytes));
             c.bytes = bytes;
-            c.path = m_path;
+            c.answers.clear();
             ++parses();
         }
         // The stamp taken before reading: a change made while reading is read again next time.
         c.stamp = stamp;
-        c.stampTrusted = checkedAt - stamp.mtimeNs > StampGranularityNs;
+        c.stampTrusted = stampSettled(readAt, stamp.mtimeNs, stamp.ctimeNs);
         c.valid = true;
     }
+    if (c.category != category) {
+        c.category = category;
+        c.answers.clear();
+    }
+    if (const auto known = c.answers.constFind(scheme); known != c.answers.constEnd())
+        return *known;
+    QString value;
     const QString key = category.trimmed().toCaseFolded();
-    if (key.isEmpty())
-        return QString();
-    const auto section = c.map.constFind((QStringLiteral("Sub") + scheme).trimmed().toCaseFolded());
-    return section == c.map.constEnd() ? QString() : section->value(key);
+    if (!key.isEmpty()) {
+        const auto section = c.map.constFind((QStringLiteral("Sub") + scheme).trimmed().toCaseFolded());
+        if (section != c.map.constEnd())
+            value = section->value(key);
+    }
+    if (c.answers.size() >= MaxAnswers)
+        c.answers.clear();
+    c.answers.insert(scheme, value);
+    return value;
+}
+
+bool CategoryMap::stampSettled(qint64 readAtNs, qint64 mtimeNs, qint64 ctimeNs)
+{
+    FileStamp s;
+    s.mtimeNs = mtimeNs;
+    s.ctimeNs = ctimeNs;
+    return readAtNs - lastChangeOf(s) > granularityOf(s);
 }
 
 int CategoryMap::parseCount()

@@ -25,6 +25,11 @@ public:
     // How many times a map file has been read and parsed in this process.
     static int parseCount();
 
+    // Whether a stamp taken at `readAtNs` (file times and clock in nanoseconds since the epoch)
+    // would show any change made after that moment: the last change lies more than one tick of
+    // the file system's clock before it. Until then the bytes are read again on every lookup.
+    static bool stampSettled(qint64 readAtNs, qint64 mtimeNs, qint64 ctimeNs);
+
 private:
     QString m_path;
 };

@@ -146,7 +146,18 @@ void EngineDatabase::save(const QString& path) const
 
 QString EngineDatabase::nameKey(const QString& name)
 {
-    return name.toCaseFolded();
+    // Names are nearly always ASCII, where folding is lowering A to Z; Qt's folding looks every
+    // character up in the Unicode tables, which costs more than the rest of a lookup.
+    QString key(name.size(), Qt::Uninitialized);
+    QChar* out = key.data();
+    const QChar* in = name.constData();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = in[i].unicode();
+        if (c >= 0x80)
+            return name.toCaseFolded();
+        out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c);
+    }
+    return key;
 }
 
 void EngineDatabase::rebuildIndex(const Tick& tick)

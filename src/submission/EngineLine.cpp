@@ -14,23 +14,21 @@ EngineLine EngineLine::fromValue(const QString& name, const QString& value)
 {
     EngineLine result;
     result.m_name = name;
-    result.m_fields.reserve(FieldCount);
-    qsizetype start = 0;
-    while (result.m_fields.size() < FieldCount) {
-        const qsizetype bar = value.indexOf(QLatin1Char('|'), start);
-        if (bar < 0)
-            break;
-        result.m_fields.append(value.mid(start, bar - start));
-        start = bar + 1;
+    result.m_value = value;
+    const QChar* chars = value.constData();
+    for (qsizetype i = 0; i < value.size() && result.m_fieldCount < FieldCount; ++i) {
+        if (chars[i] == u'|')
+            result.m_ends[++result.m_fieldCount] = i;
     }
     return result;
 }
 
-QString EngineLine::field(int position) const
+QStringView EngineLine::fieldView(int position) const
 {
-    if (position < 1 || position > m_fields.size())
-        return QString();
-    return m_fields.at(position - 1);
+    if (position < 1 || position > m_fieldCount)
+        return QStringView();
+    const qsizetype start = m_ends[position - 1] + 1;
+    return QStringView(m_value).mid(start, m_ends[position] - start);
 }
 
 QString EngineLine::nameOf(QStringView line)

@@ -49,11 +49,13 @@ public:
 
     QString name() const { return m_name; }
     // Field at a position 1..38; empty for a missing field or a bad position.
-    QString field(int position) const;
+    QString field(int position) const { return fieldView(position).toString(); }
+    // The same field without a copy; valid while this line lives and is not assigned to.
+    QStringView fieldView(int position) const;
     QString type() const { return field(Type); }
     QString siteUrl() const { return field(SiteUrl); }
     // "POST" exactly selects a POST request; anything else is GET.
-    bool isPost() const { return field(Method) == QLatin1String("POST"); }
+    bool isPost() const { return fieldView(Method) == QLatin1String("POST"); }
 
     // The pieces of a line without building the whole record.
     static QString nameOf(QStringView line);
@@ -62,5 +64,10 @@ public:
 
 private:
     QString m_name;
-    QStringList m_fields; // only the "|"-terminated ones, at most FieldCount
+    QString m_value;
+    // Only the "|"-terminated fields count, at most FieldCount. Field n (1-based) runs from
+    // m_ends[n - 1] + 1 (0 for the first) to its bar at m_ends[n]; m_ends[0] is -1. Positions,
+    // not copies: a request reads a dozen fields of a line that has 38.
+    int m_fieldCount = 0;
+    qsizetype m_ends[FieldCount + 1] = {-1};
 };

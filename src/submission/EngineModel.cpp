@@ -2,6 +2,23 @@
 
 #include "EngineLine.h"
 
+namespace {
+
+// The roles a setter changes, built once: a run changes rows hundreds of times a second.
+const QList<int>& textRoles()
+{
+    static const QList<int> roles{Qt::DisplayRole, Qt::ToolTipRole};
+    return roles;
+}
+
+const QList<int>& imageRoles()
+{
+    static const QList<int> roles{Qt::DecorationRole};
+    return roles;
+}
+
+} // namespace
+
 EngineRow EngineRow::fromLine(const QString& line)
 {
     EngineRow row;
@@ -179,7 +196,7 @@ void EngineModel::setResult(int row, const QString& text)
     if (!isValidRow(row) || m_rows.at(row).result == text)
         return;
     m_rows[row].result = text;
-    changed(row, ResultColumn, ResultColumn, {Qt::DisplayRole, Qt::ToolTipRole});
+    changed(row, ResultColumn, ResultColumn, textRoles());
 }
 
 void EngineModel::setDate(int row, const QString& text)
@@ -187,7 +204,7 @@ void EngineModel::setDate(int row, const QString& text)
     if (!isValidRow(row) || m_rows.at(row).date == text)
         return;
     m_rows[row].date = text;
-    changed(row, DateColumn, DateColumn, {Qt::DisplayRole, Qt::ToolTipRole});
+    changed(row, DateColumn, DateColumn, textRoles());
 }
 
 void EngineModel::setRowImage(int row, RowImage image)
@@ -195,7 +212,21 @@ void EngineModel::setRowImage(int row, RowImage image)
     if (!isValidRow(row) || m_rows.at(row).image == image)
         return;
     m_rows[row].image = image;
-    changed(row, EnginesColumn, EnginesColumn, {Qt::DecorationRole});
+    changed(row, EnginesColumn, EnginesColumn, imageRoles());
+}
+
+void EngineModel::setOutcome(int row, const QString& result, RowImage image, const QString& date)
+{
+    if (!isValidRow(row))
+        return;
+    EngineRow& r = m_rows[row];
+    if (r.result == result && r.image == image && r.date == date)
+        return;
+    r.result = result;
+    r.image = image;
+    r.date = date;
+    static const QList<int> roles{Qt::DisplayRole, Qt::ToolTipRole, Qt::DecorationRole};
+    changed(row, EnginesColumn, DateColumn, roles);
 }
 
 void EngineModel::clearResult(int row)

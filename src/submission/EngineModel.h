@@ -72,6 +72,8 @@ public:
     void setResult(int row, const QString& text);
     void setDate(int row, const QString& text);
     void setRowImage(int row, RowImage image);
+    // The three at once, as a request ends: one change told to the views, not three.
+    void setOutcome(int row, const QString& result, RowImage image, const QString& date);
     // Empties "Result" and "Date" and removes the image.
     void clearResult(int row);
 

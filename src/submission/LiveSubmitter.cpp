@@ -126,16 +126,15 @@ void LiveSubmitter::StartEngineRequest(const QString& address, const QString& qu
         if (m_engines->isValidRow(row))
             m_engines->setRowImage(row, RowImage::Running);
         client->setReference(referrer);
-        const QString sent = transmissionForm(query);
         if (post) {
             client->setURL(address);
             auto* body = new QBuffer(client);
-            body->setData(sent.toUtf8());
+            body->setData(transmissionForm(query).toUtf8());
             body->open(QIODevice::ReadOnly);
             client->setRequestBody(body);
             client->BeginPost();
         } else {
-            client->setURL(address + QLatin1Char('?') + sent);
+            client->setURL(getAddress(address, query));
             client->BeginGet();
         }
     } catch (const std::exception&) {
@@ -176,10 +175,12 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
 
     const ResultClass resultClass = classify(result.code);
     if (m_engines->isValidRow(row)) {
-        m_engines->setResult(row, result.text);
-        m_engines->setRowImage(row, resultClass == ResultClass::Ok         ? RowImage::Ok
-                                    : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
-                                                                           : RowImage::Failed);
+        // Result, image and date in one change of the row: the views hear of it once.
+        m_engines->setOutcome(row, result.text,
+                              resultClass == ResultClass::Ok         ? RowImage::Ok
+                              : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
+                                                                     : RowImage::Failed,
+                              m_clock ? dateText(m_clock()) : nowText());
         // A batch engine counts N; a count that is no whole number counts 1.
         const int amount = m_engines->submissionWeight(row);
         switch (resultClass) {
@@ -193,7 +194,6 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
             m_failed += amount;
             break;
         }
-        m_engines->setDate(row, m_clock ? dateText(m_clock()) : nowText());
         emit countsChanged(m_ok, m_failed, m_timedOut);
     }
 

@@ -40,6 +40,7 @@ SubmissionRun::SubmissionRun(AutoSubmitEnginesPage* engines, ProjectListModel* p
     : QObject(parent), m_engines(engines), m_projects(projects), m_live(live), m_reports(reports),
       m_ports([] { return 10; }), m_timeout([] { return 40; })
 {
+    setProgramDir(m_programDir);
     connect(m_live, &LiveSubmitter::requestFinished, this, &SubmissionRun::requestFinished);
     m_live->setTimeoutSource([this] { return m_timeout(); });
     connect(m_live, &LiveSubmitter::countsChanged, this, [this](int ok, int failed, int timedOut) {
@@ -47,6 +48,12 @@ SubmissionRun::SubmissionRun(AutoSubmitEnginesPage* engines, ProjectListModel* p
         m_engines->CLEDLabel3->setValue(failed);
         m_engines->CLEDLabel4->setValue(timedOut);
     });
+}
+
+void SubmissionRun::setProgramDir(const QString& programDir)
+{
+    m_programDir = programDir;
+    m_categories = CategoryMap(programPath(m_programDir, QStringLiteral("\\data\\catagory.ist")));
 }
 
 void SubmissionRun::setRunSettings(std::function<int()> ports, std::function<int()> timeout)
@@ -174,6 +181,7 @@ void SubmissionRun::startProject()
     emit flashRequested(kSubmitButtonMode);
     m_live->timer5()->start();
     m_runProject = RunProject::read(projectFile(m_runProjects.first()), m_runProjects.first());
+    m_requestValues = RequestValues(m_runProject);
     m_live->setTimeoutTick(m_timeout());
     m_inFlightCount = 0;
     // Nothing of this run is in flight now: what is free is what its sockets may take.
@@ -220,8 +228,7 @@ void SubmissionRun::SubmitNextEngine()
             m_live->StartEngineRequest(request.address, request.query, entry.row, request.post, request.referrer);
             return;
         }
-        const CategoryMap categories(programPath(m_programDir, QStringLiteral("\\data\\catagory.ist")));
-        const ComposedRequest request = ComposeRequest(line, m_runProject, categories);
+        const ComposedRequest request = ComposeRequest(line, m_requestValues, m_categories);
         // Taking the entry, counting it and starting it belong together: a
         // request that ends in between sees them consistent.
         m_queue.removeFirst();

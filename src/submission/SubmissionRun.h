@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CategoryMap.h"
 #include "ReportWriter.h"
+#include "RequestComposer.h"
 #include "RunProject.h"
 
 #include <QList>
@@ -35,7 +37,7 @@ public:
     SubmissionRun(AutoSubmitEnginesPage* engines, ProjectListModel* projects, LiveSubmitter* live,
                   TReportsPage* reports, QObject* parent = nullptr);
 
-    void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    void setProgramDir(const QString& programDir);
     // Ports and Timeout as the program holds them now; read afresh each time.
     void setRunSettings(std::function<int()> ports, std::function<int()> timeout);
     void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
@@ -90,6 +92,9 @@ private:
     QList<QueueEntry> m_queue;
     QStringList m_runProjects;
     RunProject m_runProject;
+    // m_runProject's values as requests carry them.
+    RequestValues m_requestValues;
+    CategoryMap m_categories{QString()};
     int m_inFlightCount = 0;
     // Requests the descriptors allow at once, taken at each Project's start.
     int m_socketCap = 1;

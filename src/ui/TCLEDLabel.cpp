@@ -25,6 +25,7 @@ TCLEDLabel::TCLEDLabel(int digitCount, QWidget* parent)
 
 void TCLEDLabel::setText(const QString& text)
 {
+    m_valueShownValid = false;
     if (text == m_text)
         return;
     m_text = text;
@@ -43,7 +44,11 @@ long long TCLEDLabel::value() const
 
 void TCLEDLabel::setValue(long long value)
 {
+    if (m_valueShownValid && value == m_valueShown)
+        return;
     setText(QString::number(value));
+    m_valueShown = value;
+    m_valueShownValid = true;
 }
 
 void TCLEDLabel::setOnColor(const QColor& color)

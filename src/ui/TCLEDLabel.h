@@ -50,6 +50,10 @@ private:
     void paintDigit(class QPainter& painter, const QRectF& cell, QChar ch) const;
 
     QString m_text;
+    // The number m_text was last made from by setValue, while no other text has replaced it:
+    // a run sets all three counters on every request and usually only one has moved.
+    long long m_valueShown = 0;
+    bool m_valueShownValid = false;
     QColor m_onColor = Qt::cyan;
     QColor m_offColor = QColor(0x80, 0, 0);
     QColor m_borderColor = Qt::cyan;

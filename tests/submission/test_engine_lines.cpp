@@ -53,6 +53,8 @@ private slots:
 
     void databaseSortsAndDropsDuplicates();
     void databaseLookupIgnoresCase();
+    void databaseLookupFolding_data();
+    void databaseLookupFolding();
     void databaseRemoveKeepsLookupsRight();
     void databaseLoadFailureKeepsLines();
     void databaseSaveWritesSortedLines();
@@ -352,6 +354,35 @@ void TestEngineLines::databaseLookupIgnoresCase()
     QCOMPARE(db.lookup(QStringLiteral("missing")), QString());
     QCOMPARE(db.indexOf(QStringLiteral("missing")), -1);
     QVERIFY(!db.contains(QStringLiteral("Eng")));
+}
+
+void TestEngineLines::databaseLookupFolding_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("ASCII letters") << QStringLiteral("Fast Engine") << QStringLiteral("fAST eNGINE") << true;
+    QTest::newRow("digits and marks") << QStringLiteral("Engine 1-2_3") << QStringLiteral("ENGINE 1-2_3") << true;
+    QTest::newRow("@ before A is no letter") << QStringLiteral("Eng@") << QStringLiteral("Eng`") << false;
+    QTest::newRow("[ after Z is no letter") << QStringLiteral("Eng[") << QStringLiteral("Eng{") << false;
+    QTest::newRow("Latin-1 letters") << QStringLiteral("\u00C4rzte Liste") << QStringLiteral("\u00E4RZTE liste") << true;
+    QTest::newRow("accent among ASCII") << QStringLiteral("Caf\u00E9 Guide") << QStringLiteral("CAF\u00C9 GUIDE")
+                                        << true;
+    QTest::newRow("Kelvin sign asked") << QStringLiteral("Engine K") << QStringLiteral("engine \u212A") << true;
+    QTest::newRow("Kelvin sign stored") << QStringLiteral("Engine \u212A") << QStringLiteral("ENGINE k") << true;
+    QTest::newRow("sharp s stays one letter") << QStringLiteral("Stra\u00DFe") << QStringLiteral("STRASSE") << false;
+}
+
+void TestEngineLines::databaseLookupFolding()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, asked);
+    QFETCH(bool, found);
+    EngineDatabase db;
+    db.setLines({QStringLiteral("Before=FFA|b|"), stored + QStringLiteral("=FFA|x|"), QStringLiteral("zz=FFA|z|")});
+    QCOMPARE(db.lookup(asked), found ? QStringLiteral("FFA|x|") : QString());
+    QCOMPARE(db.indexOf(asked) >= 0, found);
+    QCOMPARE(db.lookup(stored), QStringLiteral("FFA|x|"));
 }
 
 void TestEngineLines::databaseRemoveKeepsLookupsRight()

@@ -89,6 +89,8 @@ class TestEngineViews : public QObject
 
 private slots:
     void engineModelPassesTester();
+    void outcomeIsOneChange_data();
+    void outcomeIsOneChange();
     void manualModelPassesTester();
 
     void rowImagesAreDistinct();
@@ -167,6 +169,51 @@ void TestEngineViews::engineModelPassesTester()
     QCOMPARE(model.engineName(1), QStringLiteral("z"));
     model.clear();
     QCOMPARE(model.rowCount(), 0);
+}
+
+void TestEngineViews::outcomeIsOneChange_data()
+{
+    // Row 1 shows "OK", the OK image and date "d0" before each row's outcome.
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<int>("image");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<int>("changes");
+    QTest::newRow("all new") << QStringLiteral("Not Found") << int(RowImage::Failed) << QStringLiteral("d1") << 1;
+    QTest::newRow("only the date") << QStringLiteral("OK") << int(RowImage::Ok) << QStringLiteral("d1") << 1;
+    QTest::newRow("only the image") << QStringLiteral("OK") << int(RowImage::TimedOut) << QStringLiteral("d0") << 1;
+    QTest::newRow("nothing new") << QStringLiteral("OK") << int(RowImage::Ok) << QStringLiteral("d0") << 0;
+}
+
+void TestEngineViews::outcomeIsOneChange()
+{
+    QFETCH(QString, result);
+    QFETCH(int, image);
+    QFETCH(QString, date);
+    QFETCH(int, changes);
+    EngineModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows({EngineRow::fromLine(QStringLiteral("x=FFA|http://x/|")),
+                   EngineRow::fromLine(QStringLiteral("y=FFA|http://y/|"))});
+    model.setOutcome(1, QStringLiteral("OK"), RowImage::Ok, QStringLiteral("d0"));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setOutcome(1, result, RowImage(image), date);
+    QCOMPARE(changed.count(), changes);
+    if (changes > 0) {
+        // One range that covers every cell written, so a view repaints them all.
+        const auto from = changed.first().at(0).value<QModelIndex>();
+        const auto to = changed.first().at(1).value<QModelIndex>();
+        QCOMPARE(from.row(), 1);
+        QCOMPARE(to.row(), 1);
+        QVERIFY(from.column() <= EngineModel::EnginesColumn);
+        QVERIFY(to.column() >= EngineModel::DateColumn);
+        const auto roles = changed.first().at(2).value<QList<int>>();
+        for (int role : {int(Qt::DisplayRole), int(Qt::DecorationRole)})
+            QVERIFY(roles.isEmpty() || roles.contains(role));
+    }
+    QCOMPARE(model.row(1).result, result);
+    QCOMPARE(int(model.row(1).image), image);
+    QCOMPARE(model.row(1).date, date);
+    QCOMPARE(model.row(0).result, QString());
 }
 
 void TestEngineViews::manualModelPassesTester()

@@ -48,6 +48,10 @@ private slots:
     void categoryMap();
     void categoryMapParsedOnce_data();
     void categoryMapParsedOnce();
+    void categoryMapStampSettled_data();
+    void categoryMapStampSettled();
+    void getAddress_data();
+    void getAddress();
     void runProjectReadsFileOnce();
 };
 
@@ -206,6 +210,63 @@ void TestComposer::categoryMapParsedOnce()
         setMtime(mtimeAgoS);
     QCOMPARE(map.lookup(QStringLiteral("1"), QStringLiteral("News")), expected);
     QCOMPARE(CategoryMap::parseCount(), parsed + (parsedAgain ? 1 : 0));
+}
+
+void TestComposer::categoryMapStampSettled_data()
+{
+    // Milliseconds from a whole second: a time on it has no fraction, as on FAT.
+    QTest::addColumn<qint64>("mtimeMs");
+    QTest::addColumn<qint64>("ctimeMs");
+    QTest::addColumn<qint64>("readAtMs");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("fine, just written") << 400LL << 400LL << 405LL << false;
+    QTest::newRow("fine, within the coarse tick") << 400LL << 400LL << 419LL << false;
+    QTest::newRow("fine, a tick old") << 400LL << 400LL << 425LL << true;
+    QTest::newRow("fine, an hour old") << 400LL << 400LL << 3600400LL << true;
+    QTest::newRow("whole seconds, one old") << 0LL << 0LL << 1000LL << false;
+    QTest::newRow("whole seconds, three old") << 0LL << 0LL << 3000LL << true;
+    // cp -p, tar, rsync -t: the modification time set back, the change time is the save's.
+    QTest::newRow("time set back, just saved") << -3599600LL << 400LL << 405LL << false;
+    QTest::newRow("whole time set back, just saved") << -3600000LL << 400LL << 405LL << false;
+    QTest::newRow("whole time set back, a tick old") << -3600000LL << 400LL << 425LL << true;
+    QTest::newRow("in the future") << 5400LL << 5400LL << 0LL << false;
+}
+
+void TestComposer::categoryMapStampSettled()
+{
+    QFETCH(qint64, mtimeMs);
+    QFETCH(qint64, ctimeMs);
+    QFETCH(qint64, readAtMs);
+    QFETCH(bool, settled);
+    const qint64 ms = 1000000;
+    const qint64 second = qint64(1700000000) * 1000 * ms;
+    QCOMPARE(CategoryMap::stampSettled(second + readAtMs * ms, second + mtimeMs * ms, second + ctimeMs * ms),
+             settled);
+}
+
+void TestComposer::getAddress_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("spaces in the query") << QStringLiteral("http://e.example/s") << QStringLiteral("t=Fast Cheap&u=x")
+                                         << QStringLiteral("http://e.example/s?t=Fast+Cheap&u=x");
+    QTest::newRow("address keeps its spaces") << QStringLiteral("http://e.example/a b") << QStringLiteral(" q=a  b ")
+                                              << QStringLiteral("http://e.example/a b?+q=a++b+");
+    QTest::newRow("plus kept") << QStringLiteral("http://e/") << QStringLiteral("a=1+2 3")
+                               << QStringLiteral("http://e/?a=1+2+3");
+    QTest::newRow("empty query") << QStringLiteral("http://e.example/s") << QString()
+                                 << QStringLiteral("http://e.example/s?");
+    QTest::newRow("no address") << QString() << QStringLiteral("a b") << QStringLiteral("?a+b");
+}
+
+void TestComposer::getAddress()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, query);
+    QFETCH(QString, expected);
+    QCOMPARE(::getAddress(address, query), expected);
+    QCOMPARE(::getAddress(address, query), address + QLatin1Char('?') + transmissionForm(query));
 }
 
 void TestComposer::runProjectReadsFileOnce()

@@ -24,6 +24,8 @@ private slots:
     void programPath();
     void ledValue_data();
     void ledValue();
+    void ledValueAfterText_data();
+    void ledValueAfterText();
     void ledDrawsRightAligned();
     void ledColorsAreProperties();
     void ledRepaintsPaced();
@@ -124,6 +126,31 @@ void TestUiWidgets::ledValue()
     QCOMPARE(led.value(), value);
     led.add(25);
     QCOMPARE(led.text(), QString::number(value + 25));
+}
+
+void TestUiWidgets::ledValueAfterText_data()
+{
+    QTest::addColumn<QString>("between"); // text set between two values
+    QTest::addColumn<long long>("value");  // set before and after it
+    QTest::newRow("other text") << QStringLiteral("abc") << 5LL;
+    QTest::newRow("the number padded") << QStringLiteral(" 5") << 5LL;
+    QTest::newRow("another number") << QStringLiteral("9") << 5LL;
+}
+
+void TestUiWidgets::ledValueAfterText()
+{
+    QFETCH(QString, between);
+    QFETCH(long long, value);
+    TCLEDLabel led(6);
+    led.setValue(value);
+    led.setText(between);
+    QCOMPARE(led.text(), between);
+    // The same number again must replace whatever text came between.
+    led.setValue(value);
+    QCOMPARE(led.text(), QString::number(value));
+    led.setProperty("text", between);
+    led.setValue(value);
+    QCOMPARE(led.text(), QString::number(value));
 }
 
 static int litColumns(const QImage& image, const QColor& on)
