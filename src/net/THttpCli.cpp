@@ -16,6 +16,8 @@
 #include <QSignalBlocker>
 #include <QTcpSocket>
 
+#include <algorithm>
+
 namespace {
 
 const char* const DayNames[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
@@ -101,6 +103,9 @@ QString defaultPort(bool tls)
 // everything else is sent as it stands.
 QString requestTarget(const QString& target)
 {
+    const auto unsafe = [](QChar ch) { return ch.unicode() <= 0x20 || ch.unicode() == 0x7F; };
+    if (std::none_of(target.cbegin(), target.cend(), unsafe))
+        return target; // the usual case: shared, not copied
     QString out;
     out.reserve(target.size());
     for (const QChar ch : target) {
@@ -622,6 +627,7 @@ void THttpCli::sendRequestHeader()
     const bool post = m_rqType == RqPost;
     QString method = post ? QStringLiteral("POST") : QStringLiteral("GET");
     QStringList lines;
+    lines.reserve(16);
     lines << method + QLatin1Char(' ') + requestTarget(m_target) + QLatin1String(" HTTP/1.0");
     if (!m_sender.isEmpty())
         lines << QLatin1String("From: ") + m_sender;
@@ -660,6 +666,7 @@ void THttpCli::sendRequestHeader()
     if (stale(serial))
         return;
     QByteArray header;
+    header.reserve(1024);
     for (QString line : qAsConst(lines)) {
         emit OnCommand(this, line);
         if (stale(serial))
