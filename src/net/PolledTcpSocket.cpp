@@ -27,13 +27,11 @@ public:
     static SocketPoller* forThisThread()
     {
         thread_local QPointer<SocketPoller> poller;
-        thread_local bool failed = false;
-        if (!poller && !failed) {
+        if (!poller) {
+            // Out of descriptors, say: the next connection tries again.
             const int fd = ::epoll_create1(EPOLL_CLOEXEC);
-            if (fd < 0) {
-                failed = true;
+            if (fd < 0)
                 return nullptr;
-            }
             QCoreApplication* app = QCoreApplication::instance();
             const bool appThread = app && app->thread() == QThread::currentThread();
             poller = new SocketPoller(fd, appThread ? app : nullptr);
@@ -201,11 +199,6 @@ socklen_t socketAddress(const QHostAddress& address, quint16 port, int family, s
 
 } // namespace
 
-bool PolledTcpSocket::available()
-{
-    return SocketPoller::forThisThread() != nullptr;
-}
-
 PolledTcpSocket::PolledTcpSocket(QObject* parent) : StreamSocket(parent) {}
 
 PolledTcpSocket::~PolledTcpSocket()
@@ -251,7 +244,7 @@ void PolledTcpSocket::connectToHost(const QHostAddress& address, quint16 port)
     const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
     if (!m_poller || (!bound && !openSocket(family))) {
         if (!m_poller)
-            setError(QAbstractSocket::UnsupportedSocketOperationError, ENOSYS);
+            setError(QAbstractSocket::SocketResourceError, errno);
         closeSocket();
         emit errorOccurred(m_error);
         return;

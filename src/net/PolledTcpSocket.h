@@ -21,9 +21,6 @@ class PolledTcpSocket : public StreamSocket
 public:
     static constexpr int ConnectTimeoutMs = 30000;
 
-    // False where there is no poller (not Linux, or no epoll): use Qt's socket there.
-    static bool available();
-
     explicit PolledTcpSocket(QObject* parent = nullptr);
     ~PolledTcpSocket() override;
 

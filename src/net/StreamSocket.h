@@ -8,9 +8,8 @@ class QHostAddress;
 
 // The connection under one request of THttpCli: the few socket calls the
 // client makes and the notifications it listens to, with QAbstractSocket's
-// meaning and order. Plain TCP runs on the thread's own poller
-// (PolledTcpSocket), TLS over it (TlsStreamSocket); where there is no poller,
-// on Qt's socket (QtStreamSocket).
+// meaning and order: plain TCP on the thread's own poller (PolledTcpSocket),
+// TLS over it (TlsStreamSocket).
 class StreamSocket : public QObject
 {
     Q_OBJECT
@@ -43,31 +42,4 @@ signals:
     void bytesWritten(qint64 bytes);
     void disconnected();
     void errorOccurred(QAbstractSocket::SocketError error);
-};
-
-// A StreamSocket over one of Qt's sockets, which it owns.
-class QtStreamSocket : public StreamSocket
-{
-    Q_OBJECT
-
-public:
-    // Takes ownership of `socket`.
-    explicit QtStreamSocket(QAbstractSocket* socket, QObject* parent = nullptr);
-
-    void connectToHost(const QHostAddress& address, quint16 port) override;
-    bool bind(const QHostAddress& local) override;
-    qint64 write(const char* data, qint64 len) override;
-    bool flush() override;
-    qint64 read(char* data, qint64 maxLen) override;
-    QByteArray readAll() override;
-    qint64 bytesAvailable() const override;
-    qint64 bytesToWrite() const override;
-    void abort() override;
-    void setReadBufferSize(qint64 size) override;
-    QAbstractSocket::SocketState state() const override;
-    QAbstractSocket::SocketError error() const override;
-    QString errorString() const override;
-
-private:
-    QAbstractSocket* m_socket;
 };

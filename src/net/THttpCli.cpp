@@ -11,10 +11,8 @@
 #include <QHash>
 #include <QHostInfo>
 #include <QIODevice>
-#include <QNetworkProxy>
 #include <QPointer>
 #include <QSignalBlocker>
-#include <QTcpSocket>
 
 #include <algorithm>
 
@@ -371,16 +369,10 @@ void THttpCli::createSocket()
     StreamSocket* socket = spare;
     spare = nullptr;
     if (!socket) {
-        if (m_tls) {
+        if (m_tls)
             socket = new TlsStreamSocket(this);
-        } else if (PolledTcpSocket::available()) {
+        else
             socket = new PolledTcpSocket(this);
-        } else {
-            auto* qtSocket = new QTcpSocket;
-            // Proxying is this client's own business (the Proxy property); Qt must not add one of its own.
-            qtSocket->setProxy(QNetworkProxy::NoProxy);
-            socket = new QtStreamSocket(qtSocket, this);
-        }
         // What the kernel holds stays there until the parser takes it: a fast
         // server must not fill our memory ahead of the header limit.
         socket->setReadBufferSize(ReadBufferBytes);

@@ -7,8 +7,6 @@
 #include <QMutexLocker>
 #include <QPointer>
 #include <QSslError>
-#include <QTcpSocket>
-#include <QNetworkProxy>
 #include <QUrl>
 
 #include <openssl/err.h>
@@ -118,15 +116,6 @@ SSL_CTX* newContext(const QList<QSslCertificate>& extras, int (*onNewSession)(SS
     return context;
 }
 
-StreamSocket* newTransport(QObject* parent)
-{
-    if (PolledTcpSocket::available())
-        return new PolledTcpSocket(parent);
-    auto* socket = new QTcpSocket;
-    socket->setProxy(QNetworkProxy::NoProxy);
-    return new QtStreamSocket(socket, parent);
-}
-
 constexpr int CipherChunk = 16 * 1024;
 
 } // namespace
@@ -141,7 +130,7 @@ void TlsStreamSocket::setExtraAuthorities(const QList<QSslCertificate>& certific
     s.context = nullptr;
 }
 
-TlsStreamSocket::TlsStreamSocket(QObject* parent) : StreamSocket(parent), m_transport(newTransport(this))
+TlsStreamSocket::TlsStreamSocket(QObject* parent) : StreamSocket(parent), m_transport(new PolledTcpSocket(this))
 {
     connect(m_transport, &StreamSocket::connected, this, &StreamSocket::connected);
     connect(m_transport, &StreamSocket::readyRead, this, &TlsStreamSocket::transportReadyRead);
