@@ -60,6 +60,22 @@ private:
 
 Q_DECLARE_METATYPE(ScriptedServer::Script)
 
+namespace {
+
+// 6 MB that no shifted or dropped block leaves unchanged.
+const QByteArray& bigBody()
+{
+    static const QByteArray bytes = [] {
+        QByteArray b(6 * 1024 * 1024, Qt::Uninitialized);
+        for (int i = 0; i < b.size(); ++i)
+            b[i] = char((i * 7 + i / 4093) & 0xFF);
+        return b;
+    }();
+    return bytes;
+}
+
+} // namespace
+
 // The client over TLS against nginx serving HTTPS with certificates of a test
 // authority, and through tinyproxy's CONNECT tunnel.
 class TestHttpsTls : public QObject
@@ -71,6 +87,7 @@ private slots:
     void init();
     void cleanup();
     void get();
+    void bigPage();
     void post();
     void relativeRedirect();
     void refused_data();
@@ -120,6 +137,7 @@ void TestHttpsTls::initTestCase()
 
     m_good = tlsPeer(good);
     QVERIFY(m_good->addFile(QStringLiteral("/sub/page.html"), Page));
+    QVERIFY(m_good->addFile(QStringLiteral("/big.bin"), bigBody()));
     m_good->addRedirect(QStringLiteral("/to-plain"), m_plainTo->url(QStringLiteral("/index.html")));
     m_good->addRedirect(QStringLiteral("/sub/relative"), QStringLiteral("page.html"));
     QVERIFY2(m_good->start(), qPrintable(m_good->errorString()));
@@ -204,6 +222,21 @@ void TestHttpsTls::get()
     QCOMPARE(c.ResponseCode(), 200);
     QCOMPARE(log.body(), Page);
     QVERIFY(log.waitForDone(2));
+}
+
+void TestHttpsTls::bigPage()
+{
+    // Many TLS records, more than the client's read buffer holds: all of it, in order.
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(m_good->url(QStringLiteral("/big.bin")));
+    c.RunGet();
+    QCOMPARE(c.ResponseCode(), 200);
+    const QByteArray body = log.body();
+    QCOMPARE(body.size(), bigBody().size());
+    QVERIFY(body == bigBody());
+    QCOMPARE(c.ReceivedBytes(), bigBody().size());
+    QVERIFY(log.waitForDone());
 }
 
 void TestHttpsTls::post()
