@@ -1,5 +1,6 @@
 #include "HttpEventLog.h"
 
+#include "net/EHttpException.h"
 #include "net/THttpCli.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedServer.h"
@@ -87,6 +88,7 @@ private slots:
     void init();
     void cleanup();
     void get();
+    void systemStore();
     void bigPage();
     void post();
     void relativeRedirect();
@@ -222,6 +224,42 @@ void TestHttpsTls::get()
     QCOMPARE(c.ResponseCode(), 200);
     QCOMPARE(log.body(), Page);
     QVERIFY(log.waitForDone(2));
+}
+
+void TestHttpsTls::systemStore()
+{
+    // No extra authority: the peer is verified against the system's store, here one file
+    // holding the test authority (OpenSSL reads SSL_CERT_FILE in place of the system's).
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile store(dir.filePath(QStringLiteral("store.pem")));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write(m_certs.authority().constFirst().toPem());
+    store.close();
+    const QByteArray before = qgetenv("SSL_CERT_FILE");
+    qputenv("SSL_CERT_FILE", store.fileName().toLocal8Bit());
+    THttpCli::setExtraCaCertificates({});
+    THttpCli c;
+    c.setURL(m_good->url(QStringLiteral("/index.html")));
+    c.RunGet();
+    const int trusted = c.ResponseCode();
+    // And without it the same peer is refused.
+    qputenv("SSL_CERT_FILE", dir.filePath(QStringLiteral("missing.pem")).toLocal8Bit());
+    THttpCli::setExtraCaCertificates({});
+    THttpCli refused;
+    refused.setURL(m_good->url(QStringLiteral("/index.html")));
+    try {
+        refused.RunGet();
+    } catch (const EHttpException&) {
+    }
+    if (before.isNull())
+        qunsetenv("SSL_CERT_FILE");
+    else
+        qputenv("SSL_CERT_FILE", before);
+    THttpCli::setExtraCaCertificates({});
+    QCOMPARE(trusted, 200);
+    QCOMPARE(refused.ResponseCode(), 404);
+    QVERIFY2(refused.ResponseText().contains(QStringLiteral("issuer")), qPrintable(refused.ResponseText()));
 }
 
 void TestHttpsTls::bigPage()
