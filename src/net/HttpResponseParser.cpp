@@ -179,28 +179,28 @@ void HttpResponseParser::headerLine(const QByteArray& line, quint64 generation)
         return;
     }
 
-    const QString text1 = QString::fromLatin1(line);
     // Grown in steps rather than doubled, so the buffer stays near the bytes it holds.
     if (m_header.size() + line.size() + 1 > m_header.capacity())
         m_header.reserve(m_header.size() + line.size() + 1 + HeaderGrowth);
     m_header += line;
     m_header += '\n';
     if (line.startsWith("HTTP/1.0") || line.startsWith("HTTP/1.1")) {
+        const QString text1 = QString::fromLatin1(line);
         code = static_cast<int>(decimalValue(text1.mid(9, 3).trimmed()));
         text = text1.mid(13);
     } else {
-        const int colon = text1.indexOf(QLatin1Char(':'));
+        const int colon = static_cast<int>(line.indexOf(':'));
         if (colon >= 0) {
-            // Names are matched without copying them; only the values of the names used are cut out.
+            // Names are matched in the bytes; only the values of the names used become text.
             const QLatin1String name(line.constData(), colon);
             const auto is = [&name](QLatin1String wanted) {
                 return name.size() == wanted.size() && name.compare(wanted, Qt::CaseInsensitive) == 0;
             };
-            const auto value = [&text1, colon] {
-                int start = colon + 1;
-                while (start < text1.size() - 1 && text1.at(start) == QLatin1Char(' '))
+            const auto value = [&line, colon] {
+                qsizetype start = colon + 1;
+                while (start < line.size() - 1 && line.at(start) == ' ')
                     ++start;
-                return text1.mid(start);
+                return QString::fromLatin1(line.constData() + start, line.size() - start);
             };
             if (is(QLatin1String("location"))) {
                 m_handler.location(value());
