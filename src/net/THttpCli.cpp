@@ -657,14 +657,15 @@ void THttpCli::sendRequestHeader()
     emit OnBeforeHeaderSend(this, method, lines);
     if (stale(serial))
         return;
-    QByteArray header;
-    header.reserve(1024);
+    // Collected as text and encoded once: the line ends keep the lines' encodings apart.
+    QString text;
+    text.reserve(1024);
     for (QString line : qAsConst(lines)) {
         emit OnCommand(this, line);
         if (stale(serial))
             return;
-        header += line.toUtf8();
-        header += "\r\n";
+        text += line;
+        text += QLatin1String("\r\n");
     }
     emit OnRequestHeaderEnd(this);
     if (stale(serial))
@@ -673,11 +674,11 @@ void THttpCli::sendRequestHeader()
     emit OnCommand(this, blank);
     if (stale(serial))
         return;
-    header += blank.toUtf8();
-    header += "\r\n";
+    text += blank;
+    text += QLatin1String("\r\n");
     // One write for the whole header.
     if (m_socket) {
-        m_socket->write(header);
+        m_socket->write(text.toUtf8());
         m_socket->flush(); // now, not on the next turn of the loop
     }
 }
