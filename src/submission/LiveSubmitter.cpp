@@ -48,6 +48,11 @@ void LiveSubmitter::setLocale(const QLocale& locale)
     m_nowSecond = -1;
 }
 
+QString LiveSubmitter::outcomeDate() const
+{
+    return m_clock ? dateText(m_clock()) : nowText();
+}
+
 QString LiveSubmitter::nowText() const
 {
     // Reading the clock is cheap, turning it into local time is not (the
@@ -180,7 +185,7 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
                               resultClass == ResultClass::Ok         ? RowImage::Ok
                               : resultClass == ResultClass::TimedOut ? RowImage::TimedOut
                                                                      : RowImage::Failed,
-                              m_clock ? dateText(m_clock()) : nowText());
+                              outcomeDate());
         // A batch engine counts N; a count that is no whole number counts 1.
         const int amount = m_engines->submissionWeight(row);
         switch (resultClass) {
@@ -209,10 +214,8 @@ void LiveSubmitter::SettleWithoutRequest(int row, const QString& text)
         this,
         [this, row, text] {
             if (m_engines->isValidRow(row)) {
-                m_engines->setResult(row, text);
-                m_engines->setRowImage(row, RowImage::Failed);
+                m_engines->setOutcome(row, text, RowImage::Failed, outcomeDate());
                 m_failed += m_engines->submissionWeight(row);
-                m_engines->setDate(row, m_clock ? dateText(m_clock()) : nowText());
                 emit countsChanged(m_ok, m_failed, m_timedOut);
             }
             emit requestFinished();

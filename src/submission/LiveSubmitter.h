@@ -73,6 +73,8 @@ public:
     QString dateText(const QDateTime& when) const;
     // The "Date" text of the system clock's present moment.
     QString nowText() const;
+    // The "Date" a row gets when its request ends: of the clock set, else of the system's.
+    QString outcomeDate() const;
 
 signals:
     // A request has ended and its row, counter and date are written.
