@@ -26,7 +26,7 @@
 #include "tools/TSpider.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 #include "ui/Skin.h"
 #include "ui/TCLEDLabel.h"
 

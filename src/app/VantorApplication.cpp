@@ -2,7 +2,6 @@
 
 #include "net/DescriptorLimit.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
 
 #include <exception>
 
@@ -34,19 +33,9 @@ bool VantorApplication::notify(QObject* receiver, QEvent* event)
 
 bool VantorApplication::claimProgramDir(const QString& programDir)
 {
-    auto lock = std::make_unique<QLockFile>(programPath(programDir, lockFileName()));
-    // Never stale by age: a run may go on for days. A lock whose process is
-    // gone (a crash, a kill) is recognised by QLockFile and taken over.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
-        if (lock->error() == QLockFile::LockFailedError) {
-            Dialogs::warning(nullptr, applicationDisplayName(), alreadyRunningText());
-            return false;
-        }
-        // A directory we cannot write to: the files it holds cannot be changed
-        // by two instances either, so no lock is needed to protect them.
-        return true;
+    if (m_lock.claim(programDir) == ProgramDirLock::Result::HeldElsewhere) {
+        Dialogs::warning(nullptr, applicationDisplayName(), alreadyRunningText());
+        return false;
     }
-    m_lock = std::move(lock);
     return true;
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QApplication>
-#include <QLockFile>
+#include "settings/ProgramDirLock.h"
 
-#include <memory>
+#include <QApplication>
 
 // The program's application object. Every event passes through notify(), so
 // an error that a handler lets escape (a timer tick, a network event, the
@@ -24,12 +23,9 @@ public:
     // instance holds it, says so and returns false; nothing is changed.
     bool claimProgramDir(const QString& programDir);
 
-    static QString alreadyRunningText()
-    {
-        return QStringLiteral("Vantor Pro is already running in this program directory.");
-    }
-    static QString lockFileName() { return QStringLiteral("vantor.lock"); }
+    static QString alreadyRunningText() { return ProgramDirLock::alreadyRunningText(); }
+    static QString lockFileName() { return ProgramDirLock::fileName(); }
 
 private:
-    std::unique_ptr<QLockFile> m_lock;
+    ProgramDirLock m_lock;
 };

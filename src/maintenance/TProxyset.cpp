@@ -5,7 +5,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

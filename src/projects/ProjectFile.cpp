@@ -2,7 +2,7 @@
 
 #include "ProjectName.h"
 #include "settings/IniFile.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QFile>
 

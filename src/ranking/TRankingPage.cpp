@@ -8,7 +8,7 @@
 #include "submission/ListFile.h"
 #include "ui/Dialogs.h"
 #include "ui/HtmlCellDelegate.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QComboBox>
 #include <QFileInfo>

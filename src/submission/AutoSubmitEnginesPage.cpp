@@ -7,7 +7,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "ui/EventPacer.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 #include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 

@@ -4,7 +4,7 @@
 #include "settings/SettingsKeys.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QComboBox>
 #include <QGridLayout>

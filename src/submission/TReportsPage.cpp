@@ -5,7 +5,7 @@
 #include "settings/SettingsKeys.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QCheckBox>
 #include <QDir>

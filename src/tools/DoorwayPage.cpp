@@ -3,7 +3,7 @@
 #include "DoorwayBrowser.h"
 #include "ToolFiles.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QFileInfo>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "Skin.h"
 
-#include "ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QAbstractButton>
 #include <QFile>

@@ -61,7 +61,7 @@ check "only files under /usr" test -z "$(dpkg-deb -c "$deb" | awk '{print $6}' |
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 usr=$root/usr
-for program in bin/vantor-pro bin/vantor-sandbox libexec/vantor-pro/vantor; do
+for program in bin/vantor-pro bin/vantor-sandbox bin/vantor-cli libexec/vantor-pro/vantor; do
     check "$program is executable" test -x "$usr/$program"
 done
 check "launcher is a POSIX shell script" grep -q '^#!/bin/sh$' "$usr/bin/vantor-pro"

@@ -1,7 +1,7 @@
 #include "TempProgramDir.h"
 
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>

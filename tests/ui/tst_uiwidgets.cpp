@@ -1,7 +1,7 @@
 #include "support/ScriptedDialogs.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
+#include "settings/ProgramPaths.h"
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>

@@ -1,0 +1,8 @@
+#include "CliCommands.h"
+
+const QList<CliCommand>& cliCommands()
+{
+    static const QList<CliCommand> commands = {
+    };
+    return commands;
+}
