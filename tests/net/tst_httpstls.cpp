@@ -54,6 +54,7 @@ public:
                     });
                 } else {
                     connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+                    out->connectToHost(QHostAddress::LocalHost, m_target);
                 }
                 connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
                 connect(out, &QTcpSocket::disconnected, in, [in] { in->disconnectFromHost(); });
@@ -61,7 +62,6 @@ public:
                     out->disconnectFromHost();
                     in->deleteLater();
                 });
-                out->connectToHost(QHostAddress::LocalHost, m_target);
             }
         });
     }
