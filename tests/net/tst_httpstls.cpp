@@ -343,16 +343,20 @@ void TestHttpsTls::refused_data()
     QTest::addColumn<bool>("trustAuthority");
     QTest::addColumn<QString>("cause");
     QTest::addColumn<bool>("viaConnect"); // reached through a CONNECT relay, so the host needs no DNS
-    QTest::newRow("certificate for another name") << "otherName" << "localhost" << true << "host name" << false;
-    QTest::newRow("self-signed certificate") << "selfSigned" << "localhost" << true << "self-signed" << false;
-    QTest::newRow("authority not trusted") << "good" << "localhost" << false << "issuer" << false;
-    QTest::newRow("plain HTTP on a TLS address") << "plain" << "localhost" << true << "wrong version number"
-                                                 << false;
+    QTest::newRow("certificate for another name") << "otherName"
+                                                  << "localhost" << true << "host name" << false;
+    QTest::newRow("self-signed certificate") << "selfSigned"
+                                             << "localhost" << true << "self-signed" << false;
+    QTest::newRow("authority not trusted") << "good"
+                                           << "localhost" << false << "issuer" << false;
+    QTest::newRow("plain HTTP on a TLS address") << "plain"
+                                                 << "localhost" << true << "wrong version number" << false;
     // The certificate names "localhost" only: the address that reaches the same server is another peer.
-    QTest::newRow("address the certificate does not name") << "good" << "127.0.0.1" << true << "host name"
-                                                           << false;
+    QTest::newRow("address the certificate does not name") << "good"
+                                                           << "127.0.0.1" << true << "host name" << false;
     // A wildcard stands for a whole label only.
-    QTest::newRow("partial wildcard") << "partialWildcard" << "www1.vantor.test" << true << "host name" << true;
+    QTest::newRow("partial wildcard") << "partialWildcard"
+                                      << "www1.vantor.test" << true << "host name" << true;
 }
 
 void TestHttpsTls::refused()

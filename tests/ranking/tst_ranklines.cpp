@@ -65,8 +65,8 @@ void TestRankLines::parse_data()
         << "E|q||||  10 |" << QStringList{"E", "q", "", "", "", "10"} << QString();
     QTest::newRow("offset not a number") << "Odd|q|m|||1x|" << QStringList()
                                          << "The rank engine \"Odd\" has a first offset that is not a number: \"1x\".";
-    QTest::newRow("leading zero is decimal") << "Zero|q|m|||010|" << QStringList{"Zero", "q", "m", "", "", "10"}
-                                             << QString();
+    QTest::newRow("leading zero is decimal")
+        << "Zero|q|m|||010|" << QStringList{"Zero", "q", "m", "", "", "10"} << QString();
     QTest::newRow("hex offset") << "Hex|q|m|||0x10|" << QStringList()
                                 << "The rank engine \"Hex\" has a first offset that is not a number: \"0x10\".";
     QTest::newRow("empty offset") << "Gap|q|m||||" << QStringList()

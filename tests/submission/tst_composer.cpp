@@ -142,8 +142,7 @@ void TestComposer::categoryMap_data()
     QTest::addColumn<QString>("nameParam"); // field 10, which follows the category value
     QTest::newRow("key found, verbatim") << QStringLiteral("dmoz") << QStringLiteral("Arts")
                                          << QStringLiteral("t=x&cat=Arts and Crafts&sub=1") << QString();
-    QTest::newRow("no key") << QStringLiteral("dmoz") << QStringLiteral("Sports") << QStringLiteral("t=x")
-                            << QString();
+    QTest::newRow("no key") << QStringLiteral("dmoz") << QStringLiteral("Sports") << QStringLiteral("t=x") << QString();
     QTest::newRow("no section") << QStringLiteral("other") << QStringLiteral("Arts") << QStringLiteral("t=x")
                                 << QString();
     QTest::newRow("name after the category") << QStringLiteral("plain") << QStringLiteral("Arts")
@@ -164,8 +163,8 @@ void TestComposer::categoryMap()
     p.setValue(QStringLiteral("catagory"), category);
     p.setValue(QStringLiteral("name"), QStringLiteral("Ann"));
     const CategoryMap map(dir.filePath(QStringLiteral("data/catagory.ist")));
-    const ComposedRequest request = ComposeRequest(
-        EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}, {10, nameParam}})), p, map);
+    const ComposedRequest request =
+        ComposeRequest(EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}, {10, nameParam}})), p, map);
     QCOMPARE(request.query, expected);
     QCOMPARE(transmissionForm(request.query), QString(expected).replace(QLatin1Char(' '), QLatin1Char('+')));
 }
