@@ -693,6 +693,13 @@ void TestHttpCli::proxyRequestLine_data()
         << "" << QByteArray("http://other.test/z")
         << QList<QByteArray>{"GET http://site.test/a HTTP/1.0", "Host: site.test"}
         << QByteArray("GET http://other.test/z HTTP/1.0");
+    QTest::newRow("absolute redirect keeps its port")
+        << "http://site.test/a"
+        << "127.0.0.1:%PORT%"
+        << "80"
+        << "" << QByteArray("http://other.test:8081/z")
+        << QList<QByteArray>{"GET http://site.test/a HTTP/1.0", "Host: site.test"}
+        << QByteArray("GET http://other.test:8081/z HTTP/1.0");
 }
 
 void TestHttpCli::proxyRequestLine()

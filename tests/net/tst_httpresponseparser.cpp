@@ -80,6 +80,7 @@ private slots:
     void lineTooLong();
     void notADecimalNumber_data();
     void notADecimalNumber();
+    void headerTooLong_data();
     void headerTooLong();
     void headerSetters();
 };
@@ -263,24 +264,48 @@ void TestHttpResponseParser::notADecimalNumber()
     }
 }
 
+void TestHttpResponseParser::headerTooLong_data()
+{
+    // Header bytes with every line feed counted, the blank line that ends the header included.
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("well below the limit") << qint64(5000) << false;
+    QTest::newRow("exactly the limit") << HttpResponseParser::MaxHeaderBytes << false;
+    QTest::newRow("one byte over the limit") << HttpResponseParser::MaxHeaderBytes + 1 << true;
+    QTest::newRow("twice the limit") << 2 * HttpResponseParser::MaxHeaderBytes << true;
+}
+
 void TestHttpResponseParser::headerTooLong()
 {
+    QFETCH(qint64, bytes);
+    QFETCH(bool, fails);
+    const QByteArray filler = "X-Filler: 0123456789012345678901234567890123456789\n";
+    QByteArray lines;
+    int count = 0;
+    // Room is left for the blank line and a last line of at least "X-Pad: \n".
+    while (lines.size() + filler.size() + 1 + 8 <= bytes) {
+        lines += filler;
+        ++count;
+    }
+    // The last line takes up what is left, so the header ends exactly at `bytes`.
+    if (const qint64 rest = bytes - 1 - lines.size(); rest > 0) {
+        lines += "X-Pad: " + QByteArray(rest - 8, 'p') + '\n';
+        ++count;
+    }
+    lines += '\n';
+    QCOMPARE(lines.size(), bytes);
     Recorder r;
     HttpResponseParser parser(r);
     parser.reset();
-    QByteArray lines;
-    while (lines.size() <= 2 * HttpResponseParser::MaxHeaderBytes)
-        lines += "X-Filler: 0123456789012345678901234567890123456789\r\n";
     try {
         feed(parser, lines, 8192);
-        QFAIL("no exception");
+        QVERIFY2(!fails, "no exception");
+        QCOMPARE(parser.header().size(), count);
+        QCOMPARE(r.events.last(), QStringLiteral("HeaderEnd"));
     } catch (const EHttpException& e) {
+        QVERIFY2(fails, qPrintable(e.message()));
         QCOMPARE(e.message(), QStringLiteral("HTTP header too long"));
     }
-    // Well below the limit nothing happens.
-    parser.reset();
-    feed(parser, lines.left(100 * 52) + "\r\n", 8192);
-    QCOMPARE(parser.header().size(), 100);
 }
 
 void TestHttpResponseParser::headerSetters()

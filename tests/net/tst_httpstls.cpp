@@ -28,33 +28,53 @@ std::unique_ptr<NginxPeer> tlsPeer(const TestCertificates::Pair& pair)
 }
 
 // Passes each connection it takes on to the port it points at now, so one address can lead to
-// one server and then to another.
+// one server and then to another. As a CONNECT proxy it answers the request first and relays to
+// that port whatever host was asked for: names are reached without DNS.
 class Relay : public QObject
 {
 public:
-    Relay()
+    explicit Relay(bool connectProxy = false)
     {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        connect(&m_server, &QTcpServer::newConnection, this, [this, connectProxy] {
             while (QTcpSocket* in = m_server.nextPendingConnection()) {
                 auto* out = new QTcpSocket(in);
-                connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+                if (connectProxy) {
+                    connect(in, &QTcpSocket::readyRead, out, [this, in, out, head = QByteArray()]() mutable {
+                        if (out->state() == QAbstractSocket::ConnectedState) {
+                            out->write(in->readAll());
+                            return;
+                        }
+                        head += in->readAll();
+                        if (out->state() != QAbstractSocket::UnconnectedState || !head.contains("\r\n\r\n"))
+                            return;
+                        m_requests << head.left(head.indexOf("\r\n"));
+                        connect(out, &QTcpSocket::connected, in,
+                                [in] { in->write("HTTP/1.0 200 Connection established\r\n\r\n"); });
+                        out->connectToHost(QHostAddress::LocalHost, m_target);
+                    });
+                } else {
+                    connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+                    out->connectToHost(QHostAddress::LocalHost, m_target);
+                }
                 connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
                 connect(out, &QTcpSocket::disconnected, in, [in] { in->disconnectFromHost(); });
                 connect(in, &QTcpSocket::disconnected, this, [in, out] {
                     out->disconnectFromHost();
                     in->deleteLater();
                 });
-                out->connectToHost(QHostAddress::LocalHost, m_target);
             }
         });
     }
     bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
     quint16 port() const { return m_server.serverPort(); }
     void pointAt(quint16 port) { m_target = port; }
+    // The request lines of the CONNECT requests taken.
+    QList<QByteArray> requests() const { return m_requests; }
 
 private:
     QTcpServer m_server;
     quint16 m_target = 0;
+    QList<QByteArray> m_requests;
 };
 
 } // namespace
@@ -112,6 +132,7 @@ private:
     std::unique_ptr<NginxPeer> m_good;      // signed by the test authority for "localhost"
     std::unique_ptr<NginxPeer> m_otherName; // signed by the test authority for another name
     std::unique_ptr<NginxPeer> m_selfSigned;
+    std::unique_ptr<NginxPeer> m_partialWildcard; // signed by the test authority for "www*.vantor.test"
     std::unique_ptr<NginxPeer> m_plain;   // plain HTTP, page and redirect to m_good
     std::unique_ptr<NginxPeer> m_plainTo; // plain HTTP, the target of m_good's /to-plain
     std::unique_ptr<TinyproxyPeer> m_proxy;
@@ -128,10 +149,11 @@ void TestHttpsTls::initTestCase()
     if (TestCertificates::program().isEmpty())
         QSKIP("openssl is not installed (scripts/setup installs it)");
     QVERIFY2(m_certs.createAuthority(), qPrintable(m_certs.errorString()));
-    TestCertificates::Pair good, other, self;
+    TestCertificates::Pair good, other, self, partialWildcard;
     QVERIFY2(m_certs.issue(QStringLiteral("localhost"), good), qPrintable(m_certs.errorString()));
     QVERIFY2(m_certs.issue(QStringLiteral("other.example"), other), qPrintable(m_certs.errorString()));
     QVERIFY2(m_certs.selfSigned(QStringLiteral("localhost"), self), qPrintable(m_certs.errorString()));
+    QVERIFY2(m_certs.issue(QStringLiteral("www*.vantor.test"), partialWildcard), qPrintable(m_certs.errorString()));
 
     m_plainTo = std::make_unique<NginxPeer>();
     QVERIFY(m_plainTo->addFile(QStringLiteral("/index.html"), Page));
@@ -147,6 +169,8 @@ void TestHttpsTls::initTestCase()
     QVERIFY2(m_otherName->start(), qPrintable(m_otherName->errorString()));
     m_selfSigned = tlsPeer(self);
     QVERIFY2(m_selfSigned->start(), qPrintable(m_selfSigned->errorString()));
+    m_partialWildcard = tlsPeer(partialWildcard);
+    QVERIFY2(m_partialWildcard->start(), qPrintable(m_partialWildcard->errorString()));
 
     TestCertificates::Pair both;
     QVERIFY2(m_certs.issue(QStringLiteral("localhost"), both, {QStringLiteral("IP:127.0.0.1")}),
@@ -181,6 +205,7 @@ void TestHttpsTls::cleanupTestCase()
     m_authProxy.reset();
     m_proxy.reset();
     m_plain.reset();
+    m_partialWildcard.reset();
     m_selfSigned.reset();
     m_otherName.reset();
     m_good.reset();
@@ -317,12 +342,21 @@ void TestHttpsTls::refused_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<bool>("trustAuthority");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("certificate for another name") << "otherName" << "localhost" << true << "host name";
-    QTest::newRow("self-signed certificate") << "selfSigned" << "localhost" << true << "self-signed";
-    QTest::newRow("authority not trusted") << "good" << "localhost" << false << "issuer";
-    QTest::newRow("plain HTTP on a TLS address") << "plain" << "localhost" << true << "wrong version number";
+    QTest::addColumn<bool>("viaConnect"); // reached through a CONNECT relay, so the host needs no DNS
+    QTest::newRow("certificate for another name") << "otherName"
+                                                  << "localhost" << true << "host name" << false;
+    QTest::newRow("self-signed certificate") << "selfSigned"
+                                             << "localhost" << true << "self-signed" << false;
+    QTest::newRow("authority not trusted") << "good"
+                                           << "localhost" << false << "issuer" << false;
+    QTest::newRow("plain HTTP on a TLS address") << "plain"
+                                                 << "localhost" << true << "wrong version number" << false;
     // The certificate names "localhost" only: the address that reaches the same server is another peer.
-    QTest::newRow("address the certificate does not name") << "good" << "127.0.0.1" << true << "host name";
+    QTest::newRow("address the certificate does not name") << "good"
+                                                           << "127.0.0.1" << true << "host name" << false;
+    // A wildcard stands for a whole label only.
+    QTest::newRow("partial wildcard") << "partialWildcard"
+                                      << "www1.vantor.test" << true << "host name" << true;
 }
 
 void TestHttpsTls::refused()
@@ -331,17 +365,28 @@ void TestHttpsTls::refused()
     QFETCH(QString, host);
     QFETCH(bool, trustAuthority);
     QFETCH(QString, cause);
+    QFETCH(bool, viaConnect);
     if (!trustAuthority)
         THttpCli::setExtraCaCertificates({});
-    NginxPeer* server = peer == QLatin1String("otherName")    ? m_otherName.get()
-                        : peer == QLatin1String("selfSigned") ? m_selfSigned.get()
-                        : peer == QLatin1String("good")       ? m_good.get()
-                                                              : m_plain.get();
+    NginxPeer* server = peer == QLatin1String("otherName")         ? m_otherName.get()
+                        : peer == QLatin1String("selfSigned")      ? m_selfSigned.get()
+                        : peer == QLatin1String("good")            ? m_good.get()
+                        : peer == QLatin1String("partialWildcard") ? m_partialWildcard.get()
+                                                                   : m_plain.get();
+    Relay relay(true);
     THttpCli c;
     HttpEventLog log(&c);
+    if (viaConnect) {
+        QVERIFY(relay.listen());
+        relay.pointAt(server->port());
+        c.setProxy(QStringLiteral("127.0.0.1:%1").arg(relay.port()));
+    }
     c.setURL(QStringLiteral("https://%1:%2/index.html").arg(host).arg(server->port()));
     c.BeginGet();
     QVERIFY(log.waitForDone());
+    if (viaConnect)
+        QCOMPARE(relay.requests(),
+                 QList<QByteArray>{QStringLiteral("CONNECT %1:%2 HTTP/1.0").arg(host).arg(server->port()).toLatin1()});
     QCOMPARE(log.done.size(), 1);
     QCOMPARE(log.done[0].error, 10053);
     QCOMPARE(c.ResponseCode(), 404);

@@ -349,14 +349,41 @@ private slots:
         QCOMPARE(f.editor.CLED4->text(), QStringLiteral("0"));
     }
 
+    void countKeepsOldValueAfterLastDeletion_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Delete") << "selected";
+        // Emptying a list of one is a single deletion, not the batch that loads its last entry.
+        QTest::newRow("Delete All") << "all";
+        QTest::newRow("Delete Checked") << "checked";
+    }
+
     void countKeepsOldValueAfterLastDeletion()
     {
+        QFETCH(QString, command);
         Fixture f;
+        f.dir.write(sessionFile("only"), "[only]\r\nurl=http://only/\r\nname=Ann\r\ncompany=Acme\r\n");
         f.dir.write(kIndex, "[Session]\r\nCount=7\r\n[List]\r\n0=only\r\n");
         f.store.loadIndex();
-        f.select(QStringLiteral("only"));
-        f.store.deleteSelected();
+        f.set(ProjectField::FirstName, QStringLiteral("typed"));
+        f.set(ProjectField::Company, QString());
+        QSignalSpy starting(&f.store, &ProjectStore::loadStarting);
+        if (command == QLatin1String("selected")) {
+            f.select(QStringLiteral("only"));
+            f.store.deleteSelected();
+        } else if (command == QLatin1String("all")) {
+            f.dialogs.answer(Dialogs::Yes);
+            f.store.deleteAll();
+        } else {
+            f.model.setChecked(0, true);
+            f.store.deleteChecked();
+        }
+        QVERIFY(f.model.isEmpty());
+        QCOMPARE(f.sessionFiles(), QStringList{"session.zro"});
         QCOMPARE(f.dir.read(kIndex), QByteArray("[Session]\r\nCount=7\r\n"));
+        QCOMPARE(starting.count(), 0);
+        QCOMPARE(f.text(ProjectField::FirstName), QStringLiteral("typed"));
+        QCOMPARE(f.text(ProjectField::Company), QString());
     }
 
     void deleteWithoutSelection()

@@ -65,6 +65,10 @@ void TestRankLines::parse_data()
         << "E|q||||  10 |" << QStringList{"E", "q", "", "", "", "10"} << QString();
     QTest::newRow("offset not a number") << "Odd|q|m|||1x|" << QStringList()
                                          << "The rank engine \"Odd\" has a first offset that is not a number: \"1x\".";
+    QTest::newRow("leading zero is decimal")
+        << "Zero|q|m|||010|" << QStringList{"Zero", "q", "m", "", "", "10"} << QString();
+    QTest::newRow("hex offset") << "Hex|q|m|||0x10|" << QStringList()
+                                << "The rank engine \"Hex\" has a first offset that is not a number: \"0x10\".";
     QTest::newRow("empty offset") << "Gap|q|m||||" << QStringList()
                                   << "The rank engine \"Gap\" has a first offset that is not a number: \"\".";
     QTest::newRow("no bar after the offset")
@@ -156,6 +160,8 @@ void TestRankLines::pagesForTop_data()
     QTest::newRow("remainder dropped") << "25" << 2;
     QTest::newRow("below 10") << "9" << 0;
     QTest::newRow("blanks") << " 50 " << 5;
+    QTest::newRow("leading zero is decimal") << "050" << 5;
+    QTest::newRow("hex") << "0x10" << -1;
     QTest::newRow("words") << "ten" << -1;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("fraction") << "10.5" << -1;

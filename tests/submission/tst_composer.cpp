@@ -139,10 +139,14 @@ void TestComposer::categoryMap_data()
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("nameParam"); // field 10, which follows the category value
     QTest::newRow("key found, verbatim") << QStringLiteral("dmoz") << QStringLiteral("Arts")
-                                         << QStringLiteral("t=x&cat=Arts and Crafts&sub=1");
-    QTest::newRow("no key") << QStringLiteral("dmoz") << QStringLiteral("Sports") << QStringLiteral("t=x");
-    QTest::newRow("no section") << QStringLiteral("other") << QStringLiteral("Arts") << QStringLiteral("t=x");
+                                         << QStringLiteral("t=x&cat=Arts and Crafts&sub=1") << QString();
+    QTest::newRow("no key") << QStringLiteral("dmoz") << QStringLiteral("Sports") << QStringLiteral("t=x") << QString();
+    QTest::newRow("no section") << QStringLiteral("other") << QStringLiteral("Arts") << QStringLiteral("t=x")
+                                << QString();
+    QTest::newRow("name after the category") << QStringLiteral("plain") << QStringLiteral("Arts")
+                                             << QStringLiteral("t=x&cat=Arts&n=Ann") << QStringLiteral("n");
 }
 
 void TestComposer::categoryMap()
@@ -150,14 +154,17 @@ void TestComposer::categoryMap()
     QFETCH(QString, scheme);
     QFETCH(QString, category);
     QFETCH(QString, expected);
+    QFETCH(QString, nameParam);
     TempProgramDir dir;
-    dir.write(QStringLiteral("data/catagory.ist"), "[Subdmoz]\r\nArts=&cat=Arts and Crafts&sub=1\r\n");
+    dir.write(QStringLiteral("data/catagory.ist"),
+              "[Subdmoz]\r\nArts=&cat=Arts and Crafts&sub=1\r\n[Subplain]\r\nArts=&cat=Arts\r\n");
     RunProject p;
     p.setValue(QStringLiteral("title"), QStringLiteral("x"));
     p.setValue(QStringLiteral("catagory"), category);
+    p.setValue(QStringLiteral("name"), QStringLiteral("Ann"));
     const CategoryMap map(dir.filePath(QStringLiteral("data/catagory.ist")));
     const ComposedRequest request =
-        ComposeRequest(EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}})), p, map);
+        ComposeRequest(EngineLine(engineLine({{4, QStringLiteral("t")}, {9, scheme}, {10, nameParam}})), p, map);
     QCOMPARE(request.query, expected);
     QCOMPARE(transmissionForm(request.query), QString(expected).replace(QLatin1Char(' '), QLatin1Char('+')));
 }

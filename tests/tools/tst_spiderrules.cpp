@@ -44,6 +44,8 @@ void TestSpiderRules::resolve_data()
         << "http://www.shop.com/" << QByteArray("a.html") << QByteArray("http://www.shop.com/a.html");
     QTest::newRow("absolute stays") << "http://h/x" << QByteArray("http://other/y.html")
                                     << QByteArray("http://other/y.html");
+    QTest::newRow("absolute https stays")
+        << "http://h/x" << QByteArray("https://other/y.html") << QByteArray("https://other/y.html");
     QTest::newRow("slash alone is empty") << "http://h/x" << QByteArray("/") << QByteArray();
     QTest::newRow("dots only are empty") << "http://h/x" << QByteArray("...") << QByteArray();
     QTest::newRow("/index. cut") << "http://h/" << QByteArray("/index.html") << QByteArray("http://h");
@@ -175,6 +177,8 @@ void TestSpiderRules::robots_data()
     QTest::newRow("dollar anchors") << QByteArray("User-agent: *\nDisallow: /*.pdf$\n") << "/a/b.pdf?x" << true << "";
     QTest::newRow("tie goes to allow") << QByteArray("User-agent: *\nDisallow: /a\nAllow: /a\n") << "/a" << true
                                        << "Allow: /a";
+    QTest::newRow("tie goes to allow, allow first")
+        << QByteArray("User-agent: *\nAllow: /a\nDisallow: /a\n") << "/a" << true << "Allow: /a";
     QTest::newRow("empty disallow") << QByteArray("User-agent: *\nDisallow:\n") << "/x" << true << "";
     QTest::newRow("escapes compare equal")
         << QByteArray("User-agent: *\nDisallow: /%7ejoe/\n") << "/~joe/x" << false << "Disallow: /~joe/";
