@@ -133,6 +133,84 @@ struct Figures
     int fdsAfterWindow = 0;
 };
 
+// A program directory of `engines` engines and one Project.
+void prepare(TempProgramDir& dir, int engines, const QString& url)
+{
+    dir.write(QStringLiteral("dfd.ini"), "[tss]\r\napp=Vantor Pro\r\nversion=4.0\r\nhome=http://home.example\r\n"
+                                         "[Reports]\r\nGenReport=0\r\n"
+                                         "[SubOptions]\r\nPorts=" +
+                                             QByteArray::number(Ports) + "\r\nTimeout=40\r\n");
+    dir.write(QStringLiteral("data/data.ist"), engineLines(engines, url));
+    dir.write(QStringLiteral("data/catagory.ist"), categoryMap());
+    dir.write(QStringLiteral("data/session/session.zro"),
+              "[Session]\r\nCount=0\r\n[List]\r\n0=" + ProjectName.toUtf8() + "\r\n");
+    dir.write(QStringLiteral("data/session/") + ProjectName + QStringLiteral(".zro"),
+              "[" + ProjectName.toUtf8() +
+                  "]\r\nurl=http://www.bench.example/\r\ntitle=Fast & Cheap Widgets\r\n"
+                  "email=owner@bench.example\r\ndescription=Widgets of every size & colour\r\n"
+                  "catagory=Business\r\nname=Pat\r\nkey1=widgets,gadgets\r\n");
+}
+
+// Shows the window on the engines page with every engine and the Project
+// checked; returns the number of engine rows.
+int ready(TSubmitMain& window)
+{
+    window.resize(1000, 700);
+    window.show();
+    window.showPage(TSubmitMain::Page::Submit, TSubmitMain::InnerPage::AutoSubmitEngines);
+    Bench::settle();
+    EngineModel* model = window.EnginesPage->model();
+    for (int row = 0; row < model->count(); ++row)
+        model->setCheckedQuietly(row, true);
+    model->flushChecks();
+    ProjectListModel* projects = window.projectStore()->model();
+    const int project = projects->indexOfName(ProjectName);
+    if (project >= 0)
+        projects->setChecked(project, true);
+    Bench::settle();
+    return model->count();
+}
+
+// Six runs of `engines` in one window, one after the other: the resident
+// memory after each, once the run's released objects are gone. Returns the
+// largest growth after the first run, or -1 when a run did not end.
+long roundsInOneWindow(int engines, const QString& url)
+{
+    constexpr int RoundsInWindow = 6;
+    TempProgramDir dir;
+    QElapsedTimer clock;
+    TimedDialogs dialogs(clock);
+    prepare(dir, engines, url);
+    TSubmitMain window;
+    ready(window);
+    long first = -1;
+    long worst = 0;
+    ProjectListModel* projects = window.projectStore()->model();
+    for (int round = 1; round <= RoundsInWindow; ++round) {
+        // A finished run unchecks its Project.
+        projects->setChecked(projects->indexOfName(ProjectName), true);
+        dialogs.clear();
+        clock.start();
+        QTest::mouseClick(window.EnginesPage->Button6, Qt::LeftButton);
+        QTimer heartbeat;
+        heartbeat.start(50);
+        while (dialogs.messages().isEmpty() && clock.elapsed() < TimeLimitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        heartbeat.stop();
+        if (dialogs.messages().isEmpty())
+            return -1;
+        Bench::settle();
+        const long rss = Bench::residentKb();
+        if (first < 0)
+            first = rss;
+        worst = std::max(worst, rss - first);
+        std::printf("  one window, run %d of %d (%d engines): %.3f s, resident memory %ld kB (%+ld kB against "
+                    "the first run)\n",
+                    round, RoundsInWindow, engines, clock.nsecsElapsed() / 1e9, rss, rss - first);
+    }
+    return worst;
+}
+
 Figures ourRun(int engines, const QString& url)
 {
     Figures f;
@@ -143,37 +221,12 @@ Figures ourRun(int engines, const QString& url)
         TempProgramDir dir;
         QElapsedTimer clock;
         TimedDialogs dialogs(clock);
-        dir.write(QStringLiteral("dfd.ini"), "[tss]\r\napp=Vantor Pro\r\nversion=4.0\r\nhome=http://home.example\r\n"
-                                             "[Reports]\r\nGenReport=0\r\n"
-                                             "[SubOptions]\r\nPorts=" +
-                                                 QByteArray::number(Ports) + "\r\nTimeout=40\r\n");
-        dir.write(QStringLiteral("data/data.ist"), engineLines(engines, url));
-        dir.write(QStringLiteral("data/catagory.ist"), categoryMap());
-        dir.write(QStringLiteral("data/session/session.zro"),
-                  "[Session]\r\nCount=0\r\n[List]\r\n0=" + ProjectName.toUtf8() + "\r\n");
-        dir.write(QStringLiteral("data/session/") + ProjectName + QStringLiteral(".zro"),
-                  "[" + ProjectName.toUtf8() +
-                      "]\r\nurl=http://www.bench.example/\r\ntitle=Fast & Cheap Widgets\r\n"
-                      "email=owner@bench.example\r\ndescription=Widgets of every size & colour\r\n"
-                      "catagory=Business\r\nname=Pat\r\nkey1=widgets,gadgets\r\n");
+        prepare(dir, engines, url);
 
         {
             TSubmitMain window;
-            window.resize(1000, 700);
-            window.show();
-            window.showPage(TSubmitMain::Page::Submit, TSubmitMain::InnerPage::AutoSubmitEngines);
-            Bench::settle();
-
+            f.rows = ready(window);
             EngineModel* model = window.EnginesPage->model();
-            f.rows = model->count();
-            for (int row = 0; row < model->count(); ++row)
-                model->setCheckedQuietly(row, true);
-            model->flushChecks();
-            ProjectListModel* projects = window.projectStore()->model();
-            const int project = projects->indexOfName(ProjectName);
-            if (project >= 0)
-                projects->setChecked(project, true);
-            Bench::settle();
             dialogs.clear();
 
             f.rssBeforeKb = Bench::residentKb();
@@ -301,6 +354,12 @@ int main(int argc, char** argv)
                 qPrintable(url), static_cast<long long>(page.size()), Ports);
 
     // `bench_run N [https]`: one run of N engines and nothing else, for a profiler.
+    // `bench_run rounds`: only the six runs in one window.
+    if (argc > 1 && QByteArray(argv[1]) == "rounds") {
+        const long rounds = roundsInOneWindow(LargeRun, url);
+        std::printf("RESULT bench_run rss_rounds_kb=%ld load=%.2f\n", rounds, Bench::loadAverage());
+        return rounds >= 0 ? 0 : 1;
+    }
     if (argc > 1) {
         const int engines = qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), LargeRun);
         const bool secure = argc > 2 && QByteArray(argv[2]) == "https" && !tlsUrl.isEmpty();
@@ -350,6 +409,12 @@ int main(int argc, char** argv)
         secure = measure(SmallRun, tlsUrl, HttpsTimeTarget);
     }
 
+    const long rssRounds = roundsInOneWindow(LargeRun, url);
+    constexpr long RoundsTargetKb = 10 * 1024;
+    std::printf("  memory over six %d-engine runs in one window: at most %+ld kB after the first (target within "
+                "%ld kB: %s)\n",
+                LargeRun, rssRounds, RoundsTargetKb, verdict(rssRounds >= 0 && rssRounds <= RoundsTargetKb));
+
     const bool timed = small.ours > 0 && large.ours > 0;
     const double perSmall = timed ? small.ours / SmallRun : -1;
     const double perLarge = timed ? large.ours / LargeRun : -1;
@@ -361,10 +426,12 @@ int main(int argc, char** argv)
                 large.peer / LargeRun * 1e6);
 
     const bool targets = timed && small.ours <= TimeTarget * small.peer && large.ours <= TimeTarget * large.peer &&
-                         growth <= LinearTarget && resources && secure.ratio() > 0 &&
+                         growth <= LinearTarget && resources && rssRounds >= 0 && rssRounds <= RoundsTargetKb &&
+                         secure.ratio() > 0 &&
                          secure.ratio() <= HttpsTimeTarget;
-    std::printf("RESULT bench_run ratio5000=%.2f ratio20000=%.2f linear=%.2f mem20000_kb=%ld https5000=%.2f ok=%d "
-                "load=%.2f\n",
-                small.ratio(), large.ratio(), growth, mem20000, secure.ratio(), good, Bench::loadAverage());
+    std::printf("RESULT bench_run ratio5000=%.2f ratio20000=%.2f linear=%.2f mem20000_kb=%ld rss_rounds_kb=%ld "
+                "https5000=%.2f ok=%d load=%.2f\n",
+                small.ratio(), large.ratio(), growth, mem20000, rssRounds, secure.ratio(), good,
+                Bench::loadAverage());
     return good && targets ? 0 : 1;
 }

@@ -1,15 +1,21 @@
 #include "ProjectIndex.h"
 
 #include "ProjectFile.h"
+#include "ProjectName.h"
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "settings/TextCodec.h"
 #include "settings/UserFile.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -127,12 +133,17 @@ QByteArray ProjectIndex::rewritten(const QByteArray& current, const QStringList&
     }
     if (changed)
         *changed = true;
+    return composed(doc, names);
+}
+
+QByteArray ProjectIndex::composed(IniDocument& rest, const QStringList& names)
+{
     // Every "Count" write after the first replaces the same line, so the
     // last one alone leaves the same text. "List" was removed whole, so its
     // first entry appends the section at the end and each further entry
     // follows the one before.
-    doc.writeString(kSession, kCount, QString::number(names.size() - 1));
-    QByteArray out = doc.toBytes();
+    rest.writeString(kSession, kCount, QString::number(names.size() - 1));
+    QByteArray out = rest.toBytes();
     out.reserve(out.size() + names.size() * 24);
     out += "[List]\r\n";
     for (int i = 0; i < names.size(); ++i) {
@@ -156,6 +167,29 @@ void ProjectIndex::rewrite(const QString& programDir, const QStringList& names, 
     const QByteArray bytes = rewritten(readBytes(file), names, &changed);
     if (changed)
         writeBytes(file, bytes, flush);
+}
+
+QStringList ProjectIndex::unlistedFiles(const QString& programDir, const QStringList& listed)
+{
+    const QSet<QString> known(listed.cbegin(), listed.cend());
+    const QString suffix = QStringLiteral(".zro");
+    QStringList found;
+    QDirIterator it(ProjectFile::sessionDir(programDir), {QStringLiteral("*.zro")}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QString file = it.fileName();
+        if (!file.endsWith(suffix))
+            continue;
+        const QString name = file.chopped(suffix.size());
+        if (known.contains(name) || ProjectName::check(name) != ProjectName::Verdict::Ok ||
+            ProjectName::normalized(name) != name)
+            continue;
+        // Only a file a save wrote: it holds the section of its own name.
+        if (IniDocument::fromBytes(readBytes(it.filePath())).hasSection(name))
+            found << name;
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 void ProjectIndex::ensureWritable(const QString& programDir)

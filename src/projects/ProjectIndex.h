@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class IniDocument;
+
 // The project index data/session/session.zro: section "List" holds one key
 // per Project ("0", "1" ...) in the list's order, section "Session" the
 // number of the last entry as "Count".
@@ -33,6 +35,15 @@ public:
     // entry, "Count" written before each entry. Sets *changed to false when
     // the text stays as it was (an empty list and no "List" section).
     static QByteArray rewritten(const QByteArray& current, const QStringList& names, bool* changed = nullptr);
+    // The file's text from `rest` (the file without "List") and a non-empty
+    // list of names; writes the new "Count" into `rest` as well.
+    static QByteArray composed(IniDocument& rest, const QStringList& names);
+
+    // The Projects whose files are in the session folder but whose names
+    // are not in `listed` (a save whose index rewrite had not happened yet
+    // when the program ended), sorted; only names a save accepts, in files
+    // that hold their own section.
+    static QStringList unlistedFiles(const QString& programDir, const QStringList& listed);
 
     // Reads the file's List section; a missing file reads as empty.
     static QList<QPair<QString, QString>> load(const QString& programDir);

@@ -1,5 +1,7 @@
 #include "ProjectListModel.h"
 
+#include <algorithm>
+
 ProjectListModel::ProjectListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int ProjectListModel::rowCount(const QModelIndex& parent) const
@@ -84,6 +86,8 @@ void ProjectListModel::setNames(const QStringList& names)
     m_entries.reserve(names.size());
     for (const QString& name : names)
         m_entries.append({name, false});
+    m_sorted = std::is_sorted(m_entries.cbegin(), m_entries.cend(),
+                              [](const Entry& a, const Entry& b) { return compareNames(a.name, b.name) < 0; });
     const bool hadSelection = m_selected >= 0;
     m_selected = -1;
     endResetModel();
@@ -94,8 +98,14 @@ void ProjectListModel::setNames(const QStringList& names)
 int ProjectListModel::insertSorted(const QString& name)
 {
     int row = 0;
-    while (row < count() && compareNames(m_entries.at(row).name, name) <= 0)
-        ++row;
+    if (m_sorted) {
+        const auto after = std::upper_bound(m_entries.cbegin(), m_entries.cend(), name,
+                                            [](const QString& n, const Entry& e) { return compareNames(n, e.name) < 0; });
+        row = static_cast<int>(after - m_entries.cbegin());
+    } else {
+        while (row < count() && compareNames(m_entries.at(row).name, name) <= 0)
+            ++row;
+    }
     // The selection moves with its entry before any view hears of the change.
     const bool moved = m_selected >= row;
     if (moved)

@@ -57,4 +57,7 @@ private:
 
     QVector<Entry> m_entries;
     int m_selected = -1;
+    // Whether the entries are in sorted order (a hand-edited index may not
+    // be); then an insertion finds its place by halving.
+    bool m_sorted = true;
 };

@@ -3,9 +3,11 @@
 #include "ProjectFields.h"
 #include "ProjectFile.h"
 #include "ProjectIndex.h"
+#include "ProjectIndexCache.h"
 #include "ProjectListModel.h"
 #include "ProjectName.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
 #include "ui/ProgressWindow.h"
 
 #include <QCoreApplication>
@@ -16,8 +18,30 @@
 #include <memory>
 
 ProjectStore::ProjectStore(ProjectListModel* model, ProjectFields* fields, QObject* parent)
-    : QObject(parent), m_model(model), m_fields(fields)
+    : QObject(parent), m_model(model), m_fields(fields), m_index(new ProjectIndexCache(this))
 {
+    connect(m_index, &ProjectIndexCache::flushDue, this,
+            [this] { runCommand(m_dialogParent, [this] { flushIndex(); }); });
+}
+
+ProjectStore::~ProjectStore()
+{
+    try {
+        m_index->flush();
+    } catch (const std::exception&) {
+        // Nothing to show it in any more; the next start lists the Projects from their files.
+    }
+}
+
+void ProjectStore::setProgramDir(const QString& programDir)
+{
+    m_programDir = programDir;
+    m_index->setProgramDir(programDir);
+}
+
+void ProjectStore::flushIndex()
+{
+    exclusive([this] { m_index->flush(); });
 }
 
 void ProjectStore::exclusive(std::function<void()> operation)
@@ -42,13 +66,10 @@ void ProjectStore::exclusive(std::function<void()> operation)
 void ProjectStore::loadIndex()
 {
     exclusive([this] {
-        QList<QPair<QString, QString>> pairs;
-        try {
-            pairs = ProjectIndex::load(m_programDir);
-        } catch (const std::exception&) {
-            pairs.clear();
-        }
-        QStringList names = ProjectIndex::namesFrom(pairs);
+        m_index->flush();
+        const QList<QPair<QString, QString>> pairs = m_index->load();
+        const QStringList indexed = ProjectIndex::namesFrom(pairs);
+        QStringList names = indexed;
         // A hand-edited entry that no save could have made is never used as
         // a file name; it is left out, and the user is told once.
         QStringList unsafe;
@@ -61,6 +82,18 @@ void ProjectStore::loadIndex()
                                    }),
                     names.end());
         m_model->setNames(names);
+        // Projects saved while the index rewrite waited (the program was
+        // ended meanwhile) join the list, and the index is made whole again.
+        const QStringList unlisted = ProjectIndex::unlistedFiles(m_programDir, indexed);
+        for (const QString& name : unlisted)
+            m_model->insertSorted(name);
+        if (!unlisted.isEmpty()) {
+            try {
+                m_index->rewrite(m_model->names());
+            } catch (const std::exception&) {
+                // Read-only: the list shows them all the same.
+            }
+        }
         emit countChanged(m_model->count());
         if (!unsafe.isEmpty())
             Dialogs::warning(m_dialogParent, invalidCaption(), unsafeEntriesText(unsafe));
@@ -153,6 +186,7 @@ void ProjectStore::deleteBatch(bool checkedOnly)
     if (removed.isEmpty())
         return;
     ProjectIndex::ensureWritable(m_programDir);
+    m_index->flush();
 
     // Emptying a list of several, the single deletions last left one entry,
     // loaded it and wrote it to the index; then "Count" kept that entry's number.
@@ -164,8 +198,10 @@ void ProjectStore::deleteBatch(bool checkedOnly)
     const ProjectRecord lastLoaded = loadsLast ? ProjectFile::read(m_programDir, removed.last()) : ProjectRecord();
     // The index goes first: a crash in between leaves files without entries,
     // never entries without files.
-    if (bytes != current)
+    if (bytes != current) {
         ProjectIndex::writeBytes(indexFile, bytes);
+        m_index->forget();
+    }
     m_model->setNames(kept);
     removeFiles(removed);
 
@@ -232,7 +268,8 @@ ProjectRecord ProjectStore::currentRecord(const QString& name) const
 
 void ProjectStore::saveProject()
 {
-    if (!(m_spiderUrlOption && m_spiderUrlOption()))
+    const bool spidering = m_spiderUrlOption && m_spiderUrlOption();
+    if (!spidering)
         emit showEditorRequested();
 
     const QString typed = m_fields->fieldText(ProjectField::SessionName);
@@ -256,16 +293,18 @@ void ProjectStore::saveProject()
     const ProjectRecord record = currentRecord(name);
 
     if (!m_model->isEmpty()) {
-        const QStringList stored = ProjectIndex::valuesByNumber(ProjectIndex::load(m_programDir), m_model->count());
-        if (stored.contains(name)) {
+        if (m_index->holds(name, m_model->count())) {
             if (!Dialogs::confirm(m_dialogParent, modifyCaption(), modifyText()))
                 return;
             ProjectFile::write(m_programDir, name, record);
-            ProjectIndex::rewrite(m_programDir, m_model->names());
+            m_index->rewrite(m_model->names());
             return;
         }
     }
 
+    // A deferred rewrite fails later; the usual causes fail the save now.
+    if (spidering)
+        ProjectIndex::ensureWritable(m_programDir);
     const int row = m_model->insertSorted(name);
     try {
         ProjectFile::write(m_programDir, name, record);
@@ -274,7 +313,12 @@ void ProjectStore::saveProject()
         m_model->removeAt(row);
         throw;
     }
-    ProjectIndex::rewrite(m_programDir, m_model->names());
+    // The file is written before the index: a Project whose rewrite is still
+    // pending when the program ends is found by its file at the next start.
+    if (spidering)
+        m_index->rewriteSoon(name, [this] { return m_model->names(); });
+    else
+        m_index->rewrite(m_model->names());
     emit countChanged(m_model->count());
 }
 
@@ -307,7 +351,7 @@ void ProjectStore::deleteSelectedEntry()
     m_model->removeAt(row);
     if (!m_model->isEmpty())
         m_model->setSelectedRow(next);
-    ProjectIndex::rewrite(m_programDir, m_model->names());
+    m_index->rewrite(m_model->names());
     clearFields(ClearScope::Site);
     if (!m_model->isEmpty())
         loadSelected();

@@ -9,6 +9,7 @@
 #include <functional>
 
 class ProjectFields;
+class ProjectIndexCache;
 class ProjectListModel;
 class QWidget;
 
@@ -24,13 +25,16 @@ public:
     enum class ClearScope { Site, All };
 
     ProjectStore(ProjectListModel* model, ProjectFields* fields, QObject* parent = nullptr);
+    // Writes an index rewrite that is still pending.
+    ~ProjectStore() override;
 
-    void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    void setProgramDir(const QString& programDir);
     QString programDir() const { return m_programDir; }
     // The window the store's message boxes belong to.
     void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
     // Whether the Import Wizard's "Spider URL" option is on (a save then
-    // leaves the current page alone).
+    // leaves the current page alone, and the index is rewritten at most once
+    // a second: a crawl saves page after page).
     void setSpiderUrlOption(std::function<bool()> option) { m_spiderUrlOption = std::move(option); }
 
     ProjectListModel* model() const { return m_model; }
@@ -49,6 +53,8 @@ public:
     void deleteChecked();
     void deleteAll();
     void clear(ClearScope scope);
+    // Writes a deferred index rewrite now (the end of a crawl).
+    void flushIndex();
 
     // The editor's fields as a record under the given name.
     ProjectRecord currentRecord(const QString& name) const;
@@ -95,6 +101,7 @@ private:
 
     ProjectListModel* m_model;
     ProjectFields* m_fields;
+    ProjectIndexCache* m_index;
     QString m_programDir;
     QWidget* m_dialogParent = nullptr;
     std::function<bool()> m_spiderUrlOption;

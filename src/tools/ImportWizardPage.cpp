@@ -1,5 +1,6 @@
 #include "ImportWizardPage.h"
 
+#include "FreeNameNumber.h"
 #include "ProjectImport.h"
 #include "TSpider.h"
 #include "net/THttpCli.h"
@@ -427,6 +428,8 @@ void ImportWizardPage::spiderStart()
     m_robots = RobotsTxt::allowAll();
     m_pagesFetched = 0;
     m_nameHint = 1;
+    delete m_freeNames;
+    m_freeNames = new FreeNameNumber(m_siteName, m_store->model(), this);
     m_crawling = true;
     emit flashRequested(2);
     if (m_spider->respectRobots())
@@ -525,9 +528,8 @@ void ImportWizardPage::nextPageStep()
             m_editor->setFieldText(ProjectField::Url, url);
             m_links.takeFirst();
             m_spider->LedImp2->setValue(m_spider->LedImp1->value() - m_links.queuedCount());
-            const QString list = m_store->model()->names().join(QLatin1Char('\n')).toUpper();
             // The names only grow during a crawl, so the search goes on from the last number given.
-            m_nameHint = ProjectImport::freeNumber(m_siteName, list, m_nameHint);
+            m_nameHint = m_freeNames->next(m_nameHint);
             m_editor->setFieldText(ProjectField::SessionName, m_siteName + QString::number(m_nameHint));
             clearResultBoxes();
             m_scanner.reset();
@@ -556,6 +558,7 @@ void ImportWizardPage::nextPageStep()
 void ImportWizardPage::finishCrawl(const QString& status, bool completed)
 {
     m_crawling = false;
+    runCommand(m_dialogParent, [this] { m_store->flushIndex(); });
     if (completed)
         Dialogs::notice(m_dialogParent, completedText(), completedText());
     else if (m_spider)

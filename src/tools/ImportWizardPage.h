@@ -12,6 +12,7 @@
 #include <functional>
 
 class FieldCounter;
+class FreeNameNumber;
 class ProjectFields;
 class ProjectStore;
 class QCheckBox;
@@ -152,6 +153,7 @@ private:
     bool m_robotsGaveUp = false;
     int m_pagesFetched = 0;
     int m_nameHint = 1;
+    FreeNameNumber* m_freeNames = nullptr;
     QTimer* m_wait = nullptr;
     QTimer* m_pageTimer = nullptr;
     int m_pageTimeoutMs = DefaultPageTimeoutMs;
