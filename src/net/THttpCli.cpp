@@ -259,12 +259,15 @@ void THttpCli::startRequest(int kind)
 
     QString user, password, host, port, path;
     SplitHttpUrl(m_url, m_proto, user, password, host, port, path);
-    m_origin = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host.toLower() +
-               QLatin1Char(':') + (port.isEmpty() ? defaultPort(m_proto == QLatin1String("https")) : port);
     if (!user.isEmpty())
         m_username = user;
     if (!password.isEmpty())
         m_password = password;
+    // Where the credentials belong; without any, nothing to keep (a Location with a login sets it).
+    m_origin.clear();
+    if (!m_username.isEmpty() || !m_cookie.isEmpty())
+        m_origin = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host.toLower() +
+                   QLatin1Char(':') + (port.isEmpty() ? defaultPort(m_proto == QLatin1String("https")) : port);
     m_hostHeader = host;
     m_tls = m_proto == QLatin1String("https");
     m_tunnelHost.clear();
