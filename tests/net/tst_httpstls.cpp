@@ -171,6 +171,8 @@ private slots:
     void socketAbortedWhenASessionComes();
     void endOfStream_data();
     void endOfStream();
+    void hostileServerHello_data();
+    void hostileServerHello();
 
 private:
     TestCertificates m_certs;
@@ -789,6 +791,38 @@ void TestHttpsTls::endOfStream()
     } else {
         QCOMPARE(log.done[0].error, 0);
     }
+}
+
+void TestHttpsTls::hostileServerHello_data()
+{
+    using Script = ScriptedServer::Script;
+    QTest::addColumn<Script>("script");
+    QByteArray garbage(4096, Qt::Uninitialized);
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 131 + 17) & 0xFF);
+    QTest::newRow("garbage for a ServerHello") << Script().wait(100).send(garbage).stall();
+    // A handshake record header that promises more than a record may hold.
+    QTest::newRow("oversized record") << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
+    QTest::newRow("closed in the middle of a record")
+        << Script().wait(100).send(QByteArray("\x16\x03\x03\x00\x40", 5) + garbage.left(10)).close();
+}
+
+void TestHttpsTls::hostileServerHello()
+{
+    QFETCH(ScriptedServer::Script, script);
+    ScriptedServer server;
+    QVERIFY(server.isListening());
+    server.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), 404);
+    QVERIFY2(c.ResponseText().startsWith(TlsFailed), qPrintable(c.ResponseText()));
+    QVERIFY(log.commands.isEmpty());
+    QVERIFY(log.chunks.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTls)
