@@ -4,6 +4,7 @@
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
 #include "net/ProxyValues.h"
+#include "net/THttpCli.h"
 #include "projects/ProjectEditorPage.h"
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
@@ -351,14 +352,23 @@ void TSubmitMain::createSecondaryWindows()
     connect(LiveResult, &TLiveResult::optionsApplied, this, [this](int timeout, int ports) {
         m_timeout = timeout;
         m_ports = ports;
+        applyIdleTimeout();
     });
     createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
     wireMaintenance();
+    applyIdleTimeout();
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
                             static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
+}
+
+// The clients that read whole answers give up on a peer that sends nothing for Timeout seconds.
+void TSubmitMain::applyIdleTimeout()
+{
+    for (THttpCli* client : {ImportWizard->HttpMap, RankingPage->HttpRank, UpdateBox->HttpCli2})
+        client->setIdleTimeout(m_timeout);
 }
 
 void TSubmitMain::wireMaintenance()

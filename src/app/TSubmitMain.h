@@ -122,6 +122,7 @@ private:
     void createRun();
     void createRanking();
     void wireMaintenance();
+    void applyIdleTimeout();
 
     void createSiteToolPages();
 

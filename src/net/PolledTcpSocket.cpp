@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -62,9 +63,15 @@ public:
         return true;
     }
 
-    // Called before the descriptor is closed; closing it leaves the epoll set by itself.
+    // Called before the descriptor is closed. Closing it is not enough: the set watches the open
+    // file, not the number, and a copy of the descriptor elsewhere (a child process's, say) would
+    // keep it watched and reported under a number that may already name another socket.
     void forget(PolledTcpSocket* socket)
     {
+        if (socket->m_watched != 0) {
+            epoll_event ev{};
+            ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket->m_fd, &ev);
+        }
         m_sockets.remove(socket->m_token);
         socket->m_token = 0;
     }
@@ -73,7 +80,7 @@ public:
     // ends; watching for writability is decided after it, which saves two changes of the set.
     bool deferWatch(PolledTcpSocket* socket)
     {
-        if (!m_dispatching)
+        if (m_depth == 0)
             return false;
         m_unsettled.append(socket->m_token);
         return true;
@@ -94,17 +101,19 @@ private:
         // window's own events get their turn in between.
         epoll_event events[64];
         const int n = ::epoll_wait(m_epoll, events, 64, 0);
-        m_dispatching = true;
+        // A handler may run a local event loop, which dispatches again from within: each level
+        // settles what is deferred so far, and the outer one goes on deferring after it.
+        ++m_depth;
         for (int i = 0; i < n; ++i) {
             if (PolledTcpSocket* socket = m_sockets.value(events[i].data.u64))
                 socket->handleEvents(events[i].events);
         }
-        m_dispatching = false;
-        for (const quint64 token : qAsConst(m_unsettled)) {
+        const QList<quint64> unsettled = std::exchange(m_unsettled, {});
+        for (const quint64 token : unsettled) {
             if (PolledTcpSocket* socket = m_sockets.value(token))
                 socket->watch(socket->wanted());
         }
-        m_unsettled.clear();
+        --m_depth;
     }
 
     void checkDeadlines()
@@ -112,7 +121,7 @@ private:
         QList<QPointer<PolledTcpSocket>> late;
         bool waiting = false;
         for (PolledTcpSocket* socket : qAsConst(m_sockets)) {
-            if (socket->connecting(PolledTcpSocket::ConnectTimeoutMs))
+            if (socket->connecting(socket->m_connectTimeoutMs))
                 late << socket;
             else if (socket->m_state == QAbstractSocket::ConnectingState)
                 waiting = true;
@@ -128,7 +137,7 @@ private:
     int m_epoll;
     quint64 m_nextToken = 1;
     QHash<quint64, PolledTcpSocket*> m_sockets;
-    bool m_dispatching = false;
+    int m_depth = 0; // dispatches running, nested ones included
     QList<quint64> m_unsettled; // sockets whose watched events are decided after the handling
     QTimer m_deadlines; // runs while connection attempts wait
 };
@@ -242,6 +251,16 @@ void PolledTcpSocket::connectToHost(const QHostAddress& address, quint16 port)
         abort();
     m_poller = SocketPoller::forThisThread();
     const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
+    if (bound && family != m_family) {
+        // The kernel would take an IPv6 address as IPv4 bytes (and connect to 0.0.0.0), or an
+        // IPv4 one in its mapped form from an address that cannot reach it: refused, plainly.
+        closeSocket();
+        m_error = QAbstractSocket::UnsupportedSocketOperationError;
+        m_errorString = m_family == AF_INET ? QStringLiteral("The local address is IPv4, the peer's IPv6")
+                                            : QStringLiteral("The local address is IPv6, the peer's IPv4");
+        emit errorOccurred(m_error);
+        return;
+    }
     if (!m_poller || (!bound && !openSocket(family))) {
         if (!m_poller)
             setError(QAbstractSocket::SocketResourceError, errno);

@@ -24,6 +24,8 @@ public:
     explicit PolledTcpSocket(QObject* parent = nullptr);
     ~PolledTcpSocket() override;
 
+    void setConnectTimeout(int ms) override { m_connectTimeoutMs = ms > 0 ? ms : ConnectTimeoutMs; }
+
     void connectToHost(const QHostAddress& address, quint16 port) override;
     bool bind(const QHostAddress& local) override;
     qint64 write(const char* data, qint64 len) override;
@@ -68,6 +70,7 @@ private:
     QAbstractSocket::SocketError m_error = QAbstractSocket::UnknownSocketError;
     QString m_errorString;
     QElapsedTimer m_connectClock;
+    int m_connectTimeoutMs = ConnectTimeoutMs;
     qint64 m_readBufferSize = 0; // 0: no limit
     QByteArray m_in;
     qsizetype m_inPos = 0;

@@ -20,6 +20,8 @@ public:
     virtual void connectToHost(const QHostAddress& address, quint16 port) = 0;
     // Before connectToHost only.
     virtual bool bind(const QHostAddress& local) = 0;
+    // How long the next connection attempts may take (milliseconds, 0: the socket's default).
+    virtual void setConnectTimeout(int ms) = 0;
     // Queues the bytes; they go out when the socket is writable (bytesWritten
     // from the event loop) or at flush() (bytesWritten from within it).
     virtual qint64 write(const char* data, qint64 len) = 0;

@@ -13,8 +13,10 @@
 #include <QIODevice>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -114,6 +116,18 @@ QString requestTarget(const QString& target)
             out += ch;
     }
     return out;
+}
+
+// Scheme, host and port of an address, the way credentials are kept to where they were given.
+QString originOf(const QString& address)
+{
+    QString proto, user, password, host, port, path;
+    SplitHttpUrl(address, proto, user, password, host, port, path);
+    if (proto.isEmpty())
+        proto = QStringLiteral("http");
+    if (port.isEmpty())
+        port = defaultPort(proto == QLatin1String("https"));
+    return proto + QLatin1String("://") + host.toLower() + QLatin1Char(':') + port;
 }
 
 QString withoutFragment(const QString& address)
@@ -241,6 +255,7 @@ void THttpCli::startRequest(int kind)
     m_failed = false;
     m_lastSocketError = 0;
     m_location = m_url;
+    startDeadlines();
 
     QString user, password, host, port, path;
     SplitHttpUrl(m_url, m_proto, user, password, host, port, path);
@@ -248,6 +263,11 @@ void THttpCli::startRequest(int kind)
         m_username = user;
     if (!password.isEmpty())
         m_password = password;
+    // Where the credentials belong; without any, nothing to keep (a Location with a login sets it).
+    m_origin.clear();
+    if (!m_username.isEmpty() || !m_cookie.isEmpty())
+        m_origin = (m_proto.isEmpty() ? QStringLiteral("http") : m_proto) + QLatin1String("://") + host.toLower() +
+                   QLatin1Char(':') + (port.isEmpty() ? defaultPort(m_proto == QLatin1String("https")) : port);
     m_hostHeader = host;
     m_tls = m_proto == QLatin1String("https");
     m_tunnelHost.clear();
@@ -294,26 +314,44 @@ void THttpCli::startResolving()
         resolved(info);
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(m_connectHost, this, [this, serial](const QHostInfo& info) {
-        if (serial != m_serial || m_phase != Resolving)
-            return;
-        m_lookupId = -1;
-        resolved(info);
+    m_lookupId = 0;
+    lookupHost(m_connectHost);
+}
+
+void THttpCli::lookupHost(const QString& name)
+{
+    const quint64 serial = m_serial;
+    const int id = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo& info) {
+        if (serial == m_serial)
+            hostLookedUp(info);
     });
+    if (m_lookupId == 0)
+        m_lookupId = id;
+}
+
+void THttpCli::hostLookedUp(const QHostInfo& info)
+{
+    if (m_lookupId < 0 || m_phase != Resolving)
+        return; // cancelled, or an answer for a lookup the request has left behind
+    m_lookupId = -1;
+    resolved(info);
 }
 
 void THttpCli::resolved(const QHostInfo& info)
 {
-    QHostAddress address;
+    // Every address is tried in turn until one connects: the IPv4 ones first, then the others,
+    // each family in the resolver's order.
+    m_addresses.clear();
+    m_nextAddress = 0;
     for (const QHostAddress& a : info.addresses()) {
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            address = a;
-            break;
-        }
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            m_addresses << a;
     }
-    if (address.isNull() && !info.addresses().isEmpty())
-        address = info.addresses().constFirst();
-    if (info.error() != QHostInfo::NoError || address.isNull()) {
+    for (const QHostAddress& a : info.addresses()) {
+        if (a.protocol() != QAbstractSocket::IPv4Protocol && !a.isNull())
+            m_addresses << a;
+    }
+    if (info.error() != QHostInfo::NoError || m_addresses.isEmpty()) {
         const int code =
             info.error() != QHostInfo::NoError ? SocketErrors::codeFor(info.error()) : int(SocketErrors::NoData);
         m_requestDoneError = code;
@@ -326,12 +364,35 @@ void THttpCli::resolved(const QHostInfo& info)
     setPhase(Resolved);
     if (stale(serial))
         return;
-    connectTo(address);
+    m_connectClock.start();
+    connectTo(m_addresses.at(m_nextAddress++));
+}
+
+// After a failed attempt: the next address, while the connect time-out lasts.
+bool THttpCli::tryNextAddress()
+{
+    if (m_nextAddress >= m_addresses.size() || m_connectClock.hasExpired(PolledTcpSocket::ConnectTimeoutMs))
+        return false;
+    dropSocket();
+    const quint64 serial = m_serial;
+    // From the loop, not from within the failed socket's notification.
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (!stale(serial) && m_phase == Resolved && !m_socket && m_nextAddress < m_addresses.size())
+                connectTo(m_addresses.at(m_nextAddress++));
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 void THttpCli::connectTo(const QHostAddress& address)
 {
     createSocket();
+    // The connect time-out covers all addresses: each attempt gets an even share of what is left.
+    const qint64 left = PolledTcpSocket::ConnectTimeoutMs - m_connectClock.elapsed();
+    const qint64 attempts = m_addresses.size() - m_nextAddress + 1;
+    m_socket->setConnectTimeout(static_cast<int>(std::max<qint64>(1000, left / std::max<qint64>(1, attempts))));
     bool portOk = false;
     const uint port = m_port.toUInt(&portOk);
     int failure = 0;
@@ -422,6 +483,7 @@ void THttpCli::closeConnection()
 
 void THttpCli::socketConnected()
 {
+    noteActivity();
     if (!m_tls) {
         sessionStarted();
         return;
@@ -555,6 +617,8 @@ void THttpCli::socketError()
     if (m_connected)
         return; // the close notification follows and carries the code
     // The connection attempt failed.
+    if (m_setup == Setup::None && tryNextAddress())
+        return;
     m_requestDoneError = code;
     m_parser.code = 404;
     m_parser.text = QStringLiteral("%1 (Error #%2)").arg(SocketErrors::SocketErrorDesc(code)).arg(code);
@@ -572,8 +636,20 @@ void THttpCli::socketDisconnected()
         receiveAvailable();
     if (m_socket != socket)
         return;
-    const int error = m_lastSocketError;
+    int error = m_lastSocketError;
     const bool wasConnected = m_connected;
+    const auto* tls = qobject_cast<TlsStreamSocket*>(socket);
+    if (tls && wasConnected && m_phase == ReceivingBody && m_closeAction == CloseAction::Normal &&
+        !tls->closedCleanly() && !(m_parser.length >= 0 && m_receivedBytes >= m_parser.length)) {
+        // Over TLS only a goodbye (close_notify) tells a whole body from one cut short, unless the
+        // body has the length the header gave. A server that skips the goodbye is common; its body
+        // still counts when the length proves it whole, and otherwise the request fails.
+        error = SocketErrors::ConnectionAborted;
+        m_requestDoneError = error;
+        m_failed = true;
+        m_parser.code = 404;
+        m_parser.text = QStringLiteral("The answer was cut short: the connection closed without TLS close_notify");
+    }
     if (m_setup == Setup::Handshake) {
         tlsFailed(QStringLiteral("TLS handshake failed: The remote host closed the connection"));
         return;
@@ -603,6 +679,7 @@ void THttpCli::connectionClosed(int error)
 
 void THttpCli::socketBytesWritten()
 {
+    noteActivity();
     if (m_socket && m_socket->bytesToWrite() == 0)
         pushBody();
 }
@@ -640,12 +717,16 @@ void THttpCli::sendRequestHeader()
         lines << QLatin1String("Content-Length: ") + QString::number(m_requestBody->size());
     if (m_modifiedSince.isValid())
         lines << QLatin1String("If-Modified-Since: ") + httpDate(m_modifiedSince) + QLatin1String(" GMT");
-    if (!m_username.isEmpty())
+    // Credentials go only where they were given: after a redirect to another scheme, host or port
+    // (https to http included) neither the login nor the cookie is sent.
+    const bool credentials =
+        m_redirects == 0 || (m_username.isEmpty() && m_cookie.isEmpty()) || originOf(m_location) == m_origin;
+    if (!m_username.isEmpty() && credentials)
         lines << QLatin1String("Authorization: Basic ") + basicAuth(m_username, m_password);
     // Inside a tunnel the request goes to the target itself, which must never see the proxy's login.
     if (fullUrlTarget() && !m_proxyUsername.isEmpty())
         lines << QLatin1String("Proxy-Authorization: Basic ") + basicAuth(m_proxyUsername, m_proxyPassword);
-    if (!m_cookie.isEmpty())
+    if (!m_cookie.isEmpty() && credentials)
         lines << QLatin1String("Cookie: ") + m_cookie;
     if (!m_contentRangeBegin.isEmpty() || !m_contentRangeEnd.isEmpty()) {
         lines << QLatin1String("Range: bytes=") + m_contentRangeBegin + QLatin1Char('-') + m_contentRangeEnd;
@@ -711,6 +792,7 @@ void THttpCli::receiveAvailable()
     StreamSocket* socket = m_socket;
     if (!socket)
         return;
+    noteActivity();
     if (m_setup == Setup::Tunnel) {
         receiveTunnelAnswer();
         return;
@@ -888,8 +970,10 @@ void THttpCli::location(const QString& value)
                        (path.isEmpty() ? QStringLiteral("/") : path);
         }
         if (!user.isEmpty() && !password.isEmpty()) {
+            // A login the address gives itself is for that address.
             m_username = user;
             m_password = password;
+            m_origin = originOf(value);
         }
     }
     if (absolute) {
@@ -990,6 +1074,7 @@ void THttpCli::closeHandling(int error)
 
 void THttpCli::becomeReady()
 {
+    stopDeadlines();
     const quint64 serial = m_serial;
     // One posted notification makes the client idle and then reports the request done: both still
     // come from a later turn of the loop than the one that ended the request, in their order.
@@ -1010,6 +1095,7 @@ void THttpCli::becomeReady()
 
 void THttpCli::setIdle()
 {
+    stopDeadlines();
     if (m_phase == Idle)
         return;
     const int kind = m_rqType;
@@ -1026,16 +1112,89 @@ void THttpCli::CancelRequest()
             dropSocket();
         return;
     }
-    if (m_phase == Aborting)
+    abortRequest(404, QStringLiteral("Connection aborted on request"), ErrAborted);
+}
+
+// ---------------------------------------------------------------- deadlines
+
+void THttpCli::setIdleTimeout(int seconds)
+{
+    m_idleTimeout = std::max(0, seconds);
+}
+
+void THttpCli::setTotalTimeout(int seconds)
+{
+    m_totalTimeout = std::max(0, seconds);
+}
+
+void THttpCli::startDeadlines()
+{
+    m_deadlinesOn = m_idleTimeout > 0 || m_totalTimeout > 0;
+    if (!m_deadlinesOn) {
+        stopDeadlines();
+        return;
+    }
+    if (!m_deadline) {
+        m_deadline = new QTimer(this);
+        m_deadline->setSingleShot(true);
+        connect(m_deadline, &QTimer::timeout, this, &THttpCli::checkDeadlines);
+    }
+    m_requestClock.start();
+    m_lastActivityMs = 0;
+    armDeadline();
+}
+
+void THttpCli::stopDeadlines()
+{
+    m_deadlinesOn = false;
+    if (m_deadline)
+        m_deadline->stop();
+}
+
+void THttpCli::armDeadline()
+{
+    // Activity only moves a time stamp; the timer is set again when it fires, not on every byte.
+    const qint64 now = m_requestClock.elapsed();
+    qint64 wait = std::numeric_limits<qint64>::max();
+    if (m_idleTimeout > 0)
+        wait = m_lastActivityMs + m_idleTimeout * 1000LL - now;
+    if (m_totalTimeout > 0)
+        wait = std::min(wait, m_totalTimeout * 1000LL - now);
+    m_deadline->start(static_cast<int>(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
+}
+
+void THttpCli::checkDeadlines()
+{
+    if (!m_deadlinesOn || m_phase == Idle || m_phase == Aborting)
+        return;
+    const qint64 now = m_requestClock.elapsed();
+    if (m_totalTimeout > 0 && now >= m_totalTimeout * 1000LL) {
+        abortRequest(408, QStringLiteral("Request Timeout (no answer within %1 s)").arg(m_totalTimeout),
+                     SocketErrors::TimedOut);
+        return;
+    }
+    if (m_idleTimeout > 0 && now - m_lastActivityMs >= m_idleTimeout * 1000LL) {
+        abortRequest(408, QStringLiteral("Request Timeout (no data for %1 s)").arg(m_idleTimeout),
+                     SocketErrors::TimedOut);
+        return;
+    }
+    armDeadline();
+}
+
+// ---------------------------------------------------------------- aborting
+
+void THttpCli::abortRequest(int code, const QString& text, int error)
+{
+    if (m_phase == Idle || m_phase == Aborting)
         return;
     const bool wasResolving = m_phase == Resolving;
     setPhase(Aborting);
     // The resolution is cancelled by dropping its answer when it comes: QHostInfo::abortHostLookup
     // loses the callback of a lookup already running (a leak per cancel), and a lookup cannot hurt.
     m_lookupId = -1;
-    m_parser.code = 404;
-    m_parser.text = QStringLiteral("Connection aborted on request");
-    m_requestDoneError = ErrAborted;
+    m_parser.code = code;
+    m_parser.text = text;
+    m_requestDoneError = error;
     m_closeAfterReceive = false;
     m_allowSending = false;
     m_closeAction = CloseAction::Normal;

@@ -3,6 +3,7 @@
 #include "net/HttpResponseParser.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -12,6 +13,7 @@
 
 class QHostInfo;
 class QIODevice;
+class QTimer;
 class StreamSocket;
 
 // The program's HTTP/1.0 client: one request at a time over its own TCP
@@ -81,6 +83,16 @@ public:
     // throws EHttpException (ResponseText, ResponseCode) for a status of 400 or more.
     void RunGet();
     void CancelRequest();
+
+    // Deadlines of a request besides the connect time-out, in whole seconds; 0 (the default)
+    // for none. They hold for every request started later. Idle: no byte received or sent for
+    // that long. Total: the whole request, redirects included. Either ends the request as the
+    // run's time-out does: OnRequestDone with Error 10060, ResponseCode 408 and a ResponseText
+    // that begins "Request Timeout" (RunGet throws it).
+    void setIdleTimeout(int seconds);
+    int idleTimeout() const { return m_idleTimeout; }
+    void setTotalTimeout(int seconds);
+    int totalTimeout() const { return m_totalTimeout; }
 
     // Published properties.
     QString URL() const { return m_url; }
@@ -167,6 +179,12 @@ signals:
     // The socket layer's error notification, with its Windows Sockets code.
     void OnSocketError(THttpCli* Sender, int Error);
 
+protected:
+    // Asks the resolver for the addresses of `name` and hands its answer to hostLookedUp().
+    // (A test gives a name several addresses through it.)
+    virtual void lookupHost(const QString& name);
+    void hostLookedUp(const QHostInfo& info);
+
 private:
     enum class CloseAction { Normal, Redirect, Ignore };
 
@@ -185,6 +203,17 @@ private:
     void startResolving();
     void resolved(const QHostInfo& info);
     void connectTo(const QHostAddress& address);
+    bool tryNextAddress();
+    void startDeadlines();
+    void stopDeadlines();
+    void armDeadline();
+    void checkDeadlines();
+    void noteActivity()
+    {
+        if (m_deadlinesOn)
+            m_lastActivityMs = m_requestClock.elapsed();
+    }
+    void abortRequest(int code, const QString& text, int error);
     void socketConnected();
     void sessionStarted();
     void sendTunnelRequest();
@@ -258,6 +287,7 @@ private:
     QString m_hostHeader;
     QString m_target;
     QString m_location;
+    QString m_origin; // scheme, host and port the credentials belong to
     bool m_locationSeen = false;
     int m_requestDoneError = 0;
     int m_bodyChunks = 0;
@@ -267,6 +297,15 @@ private:
     bool m_failed = false; // the answer was broken; ResponseText says how
     int m_lastSocketError = 0;
     int m_lookupId = -1;
+    QList<QHostAddress> m_addresses; // of the connect host, in the order they are tried
+    int m_nextAddress = 0;
+    QElapsedTimer m_connectClock;
+    int m_idleTimeout = 0;
+    int m_totalTimeout = 0;
+    bool m_deadlinesOn = false;
+    QTimer* m_deadline = nullptr; // made when a deadline is first used
+    QElapsedTimer m_requestClock;
+    qint64 m_lastActivityMs = 0;
     quint64 m_serial = 0; // one per started request; posted work of an older one is dropped
     CloseAction m_closeAction = CloseAction::Normal;
     StreamSocket* m_socket = nullptr;

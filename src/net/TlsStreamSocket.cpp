@@ -91,23 +91,36 @@ QString openSslError(const QString& fallback)
     return QString::fromLatin1(text);
 }
 
-SSL_CTX* newContext(const QList<QSslCertificate>& extras, int (*onNewSession)(SSL*, SSL_SESSION*))
+// Null, with `error` saying why, when any part of the verification set-up fails: a context that
+// verifies less than asked for is never used.
+SSL_CTX* newContext(const QList<QSslCertificate>& extras, int (*onNewSession)(SSL*, SSL_SESSION*), QString& error)
 {
+    ERR_clear_error();
     SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    if (!context)
+    if (!context) {
+        error = openSslError(QStringLiteral("TLS is not available"));
         return nullptr;
-    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    }
+    const auto fail = [&](const QString& what) {
+        error = what + QStringLiteral(": ") + openSslError(QStringLiteral("failed"));
+        SSL_CTX_free(context);
+        return nullptr;
+    };
+    if (!SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION))
+        return fail(QStringLiteral("The lowest TLS version cannot be set"));
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
     // The system's authorities, looked up as a chain needs them.
-    SSL_CTX_set_default_verify_paths(context);
+    if (!SSL_CTX_set_default_verify_paths(context))
+        return fail(QStringLiteral("The system's certificate authorities cannot be loaded"));
     X509_STORE* store = SSL_CTX_get_cert_store(context);
     for (const QSslCertificate& certificate : extras) {
         const QByteArray der = certificate.toDer();
         const auto* bytes = reinterpret_cast<const unsigned char*>(der.constData());
-        if (X509* x509 = d2i_X509(nullptr, &bytes, der.size())) {
-            X509_STORE_add_cert(store, x509);
-            X509_free(x509);
-        }
+        X509* x509 = d2i_X509(nullptr, &bytes, der.size());
+        const bool added = x509 && X509_STORE_add_cert(store, x509);
+        X509_free(x509);
+        if (!added)
+            return fail(QStringLiteral("A certificate authority cannot be added"));
     }
     // Sessions are kept by the client (per name and port), not by OpenSSL.
     SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
@@ -150,6 +163,11 @@ TlsStreamSocket::~TlsStreamSocket()
 
 void TlsStreamSocket::release()
 {
+    ++m_generation;
+    m_sessionPending = false;
+    m_peerEnded = false;
+    m_closeNotified = false;
+    m_streamEnded = false;
     if (m_ssl) {
         SSL_free(m_ssl); // frees both memory buffers with it
         m_ssl = nullptr;
@@ -171,45 +189,71 @@ int TlsStreamSocket::newSession(ssl_st* ssl, ssl_session_st* session)
     if (!copy)
         return 0;
     self->m_session = Session(copy, SSL_SESSION_free);
-    emit self->sessionReceived();
+    // Told once OpenSSL has returned: a slot may abort this socket, which frees `ssl`.
+    self->m_sessionPending = true;
     return 0; // the reference OpenSSL passed stays OpenSSL's
+}
+
+bool TlsStreamSocket::reportSession()
+{
+    if (!m_sessionPending)
+        return true;
+    m_sessionPending = false;
+    const QPointer<TlsStreamSocket> self(this);
+    const quint64 generation = m_generation;
+    emit sessionReceived();
+    return self && m_generation == generation;
 }
 
 void TlsStreamSocket::startClientEncryption(const QString& peerName, const Session& offered)
 {
     SSL_CTX* context = nullptr;
+    QString contextError;
     {
         SharedContext& s = shared();
         QMutexLocker lock(&s.mutex);
         if (s.socketIndex < 0)
             s.socketIndex = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
         if (!s.context)
-            s.context = newContext(s.extras, &TlsStreamSocket::newSession);
+            s.context = newContext(s.extras, &TlsStreamSocket::newSession, contextError);
         context = s.context;
         if (context)
             SSL_CTX_up_ref(context);
     }
     ERR_clear_error();
     m_started = true;
-    m_ssl = context ? SSL_new(context) : nullptr;
+    m_ssl = context && shared().socketIndex >= 0 ? SSL_new(context) : nullptr;
     SSL_CTX_free(context); // the connection holds its own reference
     if (!m_ssl) {
+        brokenConnection(QAbstractSocket::SslInternalError,
+                         contextError.isEmpty() ? openSslError(QStringLiteral("TLS is not available")) : contextError);
+        return;
+    }
+    m_fromPeer = BIO_new(BIO_s_mem());
+    m_toPeer = BIO_new(BIO_s_mem());
+    if (!m_fromPeer || !m_toPeer || !SSL_set_ex_data(m_ssl, shared().socketIndex, this)) {
+        BIO_free(m_fromPeer);
+        BIO_free(m_toPeer);
+        m_fromPeer = m_toPeer = nullptr;
         brokenConnection(QAbstractSocket::SslInternalError, openSslError(QStringLiteral("TLS is not available")));
         return;
     }
-    SSL_set_ex_data(m_ssl, shared().socketIndex, this);
-    m_fromPeer = BIO_new(BIO_s_mem());
-    m_toPeer = BIO_new(BIO_s_mem());
     SSL_set_bio(m_ssl, m_fromPeer, m_toPeer);
     SSL_set_connect_state(m_ssl);
 
     // The certificate must name what was asked for: the address itself, or the host name in its
-    // ASCII form (which is also what SNI carries; an address is never sent there).
+    // ASCII form (which is also what SNI carries; an address is never sent there). A name that
+    // cannot be set would leave the certificate unchecked against it: the connection is refused.
     X509_VERIFY_PARAM* param = SSL_get0_param(m_ssl);
     X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     const QHostAddress literal(peerName);
     if (!literal.isNull()) {
-        X509_VERIFY_PARAM_set1_ip_asc(param, literal.toString().toLatin1().constData());
+        if (!X509_VERIFY_PARAM_set1_ip_asc(param, literal.toString().toLatin1().constData())) {
+            ERR_clear_error();
+            brokenConnection(QAbstractSocket::SslHandshakeFailedError,
+                             QStringLiteral("The address \"%1\" cannot be verified").arg(peerName));
+            return;
+        }
     } else {
         const QByteArray name = QUrl::toAce(peerName);
         if (name.isEmpty() || !SSL_set1_host(m_ssl, name.constData()) ||
@@ -252,6 +296,10 @@ void TlsStreamSocket::takeFromTransport()
             break;
         BIO_write(m_fromPeer, chunk, static_cast<int>(n));
     }
+    // Once the peer has closed and all it sent is in, TLS is told the stream ended, so it can
+    // tell a goodbye (close_notify) from a connection cut short.
+    if (m_ssl && m_peerEnded && m_transport->bytesAvailable() == 0)
+        BIO_set_mem_eof_return(m_fromPeer, 0);
 }
 
 void TlsStreamSocket::continueHandshake()
@@ -259,6 +307,17 @@ void TlsStreamSocket::continueHandshake()
     ERR_clear_error();
     const int result = SSL_do_handshake(m_ssl);
     const QPointer<TlsStreamSocket> self(this);
+    if (result == 1 && (SSL_get_verify_result(m_ssl) != X509_V_OK || !SSL_get0_peer_certificate(m_ssl))) {
+        // OpenSSL must not have let it pass; if it did, the peer still is not trusted.
+        const long verified = SSL_get_verify_result(m_ssl);
+        ERR_clear_error();
+        brokenConnection(QAbstractSocket::SslHandshakeFailedError,
+                         verified != X509_V_OK ? QSslError(sslErrorFor(verified)).errorString()
+                                               : QStringLiteral("The peer did not present a certificate"));
+        return;
+    }
+    if (!reportSession())
+        return;
     if (result == 1) {
         // Our last handshake message goes out with the first request bytes, in one segment:
         // sent apart, the second would wait for the peer's delayed acknowledgement.
@@ -284,7 +343,7 @@ void TlsStreamSocket::continueHandshake()
 
 void TlsStreamSocket::decrypt(bool notify)
 {
-    if (!m_ssl || !m_encrypted)
+    if (!m_ssl || !m_encrypted || m_streamEnded)
         return;
     const QPointer<TlsStreamSocket> self(this);
     bool got = false;
@@ -304,15 +363,30 @@ void TlsStreamSocket::decrypt(bool notify)
             continue;
         }
         const int reason = SSL_get_error(m_ssl, n);
-        if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE || reason == SSL_ERROR_ZERO_RETURN)
-            break; // more must come, or the peer said goodbye and its close follows
+        if (reason == SSL_ERROR_WANT_READ || reason == SSL_ERROR_WANT_WRITE)
+            break; // more must come
+        if (reason == SSL_ERROR_ZERO_RETURN) {
+            m_closeNotified = true; // the peer said goodbye; its close follows
+            break;
+        }
+        if (m_peerEnded && BIO_ctrl_pending(m_fromPeer) == 0 &&
+            (reason == SSL_ERROR_SYSCALL ||
+             ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING)) {
+            // The connection ended without the peer's goodbye: what came is all there is, and
+            // whoever reads it is told that it may not be whole (closedCleanly()).
+            ERR_clear_error();
+            m_streamEnded = true;
+            break;
+        }
         brokenConnection(QAbstractSocket::SslInternalError, openSslError(QStringLiteral("TLS record error")));
         return;
     }
     if (!m_ssl)
         return;
     sendPending(true);
-    if (self && got && notify)
+    if (!self || !reportSession())
+        return;
+    if (got && notify)
         emit readyRead();
 }
 
@@ -360,10 +434,12 @@ void TlsStreamSocket::transportDisconnected()
     // What came with the close still belongs to the stream.
     if (m_started && m_ssl) {
         const QPointer<TlsStreamSocket> self(this);
+        const quint64 generation = m_generation;
+        m_peerEnded = true;
         takeFromTransport();
         if (m_encrypted)
             decrypt(false);
-        if (!self || m_failed)
+        if (!self || m_failed || m_generation != generation)
             return;
     }
     emit disconnected();
@@ -426,17 +502,31 @@ qint64 TlsStreamSocket::read(char* data, qint64 maxLen)
 {
     if (!m_started)
         return m_transport->read(data, maxLen);
+    const QPointer<TlsStreamSocket> self(this);
     if (bytesAvailable() == 0 && m_encrypted) {
         // The reader has made room: what waits in the connection is decrypted now, quietly.
         takeFromTransport();
         decrypt(false);
+        if (!self)
+            return 0;
     }
     const qint64 n = std::min(maxLen, bytesAvailable());
     if (n <= 0)
         return 0;
     std::memcpy(data, m_in.constData() + m_inPos, static_cast<size_t>(n));
     m_inPos += n;
+    // After the close no notification comes for the rest: it is decrypted as it is read, so
+    // bytesAvailable() counts it and the end of the stream is reached.
+    if (m_peerEnded && bytesAvailable() == 0 && m_encrypted) {
+        takeFromTransport();
+        decrypt(false);
+    }
     return n;
+}
+
+bool TlsStreamSocket::closedCleanly() const
+{
+    return !m_started || m_closeNotified;
 }
 
 QByteArray TlsStreamSocket::readAll()

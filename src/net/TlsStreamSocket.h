@@ -40,9 +40,13 @@ public:
     bool isEncrypted() const { return m_encrypted; }
     // The last resumable session the server handed out on this connection; null if none.
     Session session() const { return m_session; }
+    // After the peer's close: whether it ended the stream with TLS's goodbye (close_notify). Without
+    // it, a cut connection cannot be told from a complete stream.
+    bool closedCleanly() const;
 
     void connectToHost(const QHostAddress& address, quint16 port) override;
     bool bind(const QHostAddress& local) override;
+    void setConnectTimeout(int ms) override { m_transport->setConnectTimeout(ms); }
     qint64 write(const char* data, qint64 len) override;
     using StreamSocket::write;
     bool flush() override;
@@ -77,6 +81,9 @@ private:
     void brokenConnection(QAbstractSocket::SocketError error, const QString& reason);
     void release();
     static int newSession(ssl_st* ssl, ssl_session_st* session);
+    // Emits sessionReceived for a session that came in the last call into OpenSSL; false when a
+    // slot closed or reused the socket meanwhile.
+    bool reportSession();
 
     StreamSocket* m_transport;
     ssl_st* m_ssl = nullptr;
@@ -86,6 +93,11 @@ private:
     bool m_started = false;
     bool m_encrypted = false;
     bool m_failed = false;
+    bool m_sessionPending = false; // a session came while OpenSSL ran; not told yet
+    bool m_peerEnded = false;      // the peer closed the connection
+    bool m_closeNotified = false;  // ... after its close_notify
+    bool m_streamEnded = false;    // ... without it, and all it sent has been read
+    quint64 m_generation = 0;      // one per release: a caller of a signal knows the socket moved on
     QAbstractSocket::SocketError m_error = QAbstractSocket::UnknownSocketError;
     QString m_errorString;
     qint64 m_readBufferSize = 0;

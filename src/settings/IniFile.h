@@ -14,14 +14,6 @@ public:
     explicit IniWriteError(const QString& path);
     QString path() const { return m_path; }
 
-    // The settings file is not read above this size; its defaults apply.
-    static constexpr const char* SettingsFileName = "dfd.ini";
-    static constexpr qint64 SettingsMaxBytes = 1024 * 1024;
-    static qint64 sizeLimit(const QString& path);
-    // True when the file was over its limit: reads give the defaults and
-    // writes fail rather than replace it.
-    bool tooLarge();
-
 private:
     QString m_path;
 };

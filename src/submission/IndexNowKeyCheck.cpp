@@ -7,6 +7,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 IndexNowKeyCheck::IndexNowKeyCheck(QObject* parent) : QObject(parent), m_timer(new QTimer(this))
 {
     m_timer->setSingleShot(true);
@@ -79,6 +81,7 @@ void IndexNowKeyCheck::start(const QString& projectUrl, const QString& key)
     if (m_proxyEnabled)
         applyProxy(*m_client, m_proxy);
     m_client->setAccept(QStringLiteral("text/plain, */*"));
+    m_client->setIdleTimeout(std::max(1, (m_timeoutMs + 999) / 1000));
     connect(m_client, &THttpCli::OnHeaderEnd, this, [this] {
         m_headerSeen = true;
         m_body.clear();

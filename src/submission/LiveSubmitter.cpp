@@ -228,13 +228,19 @@ void LiveSubmitter::Timer5Timer()
     ++m_timeoutTick;
     if (m_inFlight.isEmpty())
         return;
-    // Only the oldest request is examined: at most one times out per tick.
-    InFlight& oldest = m_inFlight.first();
+    // Every request older than the time-out times out now, oldest first: one per tick would let
+    // many stalled requests run far past it.
     const int timeout = m_timeout ? m_timeout() : 40;
-    if (oldest.startTick < m_timeoutTick - timeout) {
-        setResult(oldest, 408, QStringLiteral("Request Timeout"));
-        oldest.client->CancelRequest();
+    QList<THttpCli*> late;
+    for (InFlight& entry : m_inFlight) {
+        if (entry.startTick < m_timeoutTick - timeout) {
+            setResult(entry, 408, QStringLiteral("Request Timeout"));
+            late << entry.client;
+        }
     }
+    // Their ends come from the loop, so the table does not change under this one.
+    for (THttpCli* client : qAsConst(late))
+        client->CancelRequest();
 }
 
 void LiveSubmitter::StopAllRequests()

@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -338,9 +339,11 @@ void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
 
 void ImportWizardPage::importFile(const QString& path)
 {
-    if (path.contains(QLatin1String(".sav")))
+    // The file's own suffix decides, not a folder named "x.sav" on the way to it.
+    const QString name = QFileInfo(path).fileName();
+    if (name.endsWith(QLatin1String(".sav")))
         importSav(path);
-    else if (path.contains(QLatin1String(".zro")))
+    else if (name.endsWith(QLatin1String(".zro")))
         importZro(path);
     else
         scanFile(path);

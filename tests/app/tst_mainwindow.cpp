@@ -3,9 +3,12 @@
 #include "projects/ProjectListView.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
+#include "net/THttpCli.h"
+#include "ranking/TRankingPage.h"
 #include "submission/TLiveResult.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
+#include "tools/ImportWizardPage.h"
 #include "tools/TSpider.h"
 #include "ui/TCLEDLabel.h"
 
@@ -78,6 +81,7 @@ private slots:
     void flasherIgnoresOtherModes();
     void nothingWrittenAtStartupOrClose();
     void runSettingsFromFile();
+    void timeoutIsTheReadersIdleTimeout();
     void brokenEngineDatabaseKeepsProjects();
 };
 
@@ -400,6 +404,21 @@ void TestMainWindow::runSettingsFromFile()
     TSubmitMain window;
     QCOMPARE(window.ports(), 20);
     QCOMPARE(window.timeout(), 40);
+}
+
+void TestMainWindow::timeoutIsTheReadersIdleTimeout()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("dfd.ini"), "[SubOptions]\r\nTimeout=25\r\n");
+    TSubmitMain window;
+    const QList<THttpCli*> readers = {window.ImportWizard->HttpMap, window.RankingPage->HttpRank,
+                                      window.UpdateBox->HttpCli2};
+    for (THttpCli* client : readers)
+        QCOMPARE(client->idleTimeout(), 25);
+    // "Apply" in the Submit Options window changes it at once.
+    emit window.LiveResult->optionsApplied(12, 5);
+    for (THttpCli* client : readers)
+        QCOMPARE(client->idleTimeout(), 12);
 }
 
 void TestMainWindow::brokenEngineDatabaseKeepsProjects()

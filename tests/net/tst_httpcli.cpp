@@ -7,6 +7,7 @@
 #include "support/ScriptedServer.h"
 
 #include <QBuffer>
+#include <QHostInfo>
 #include <QFile>
 #include <QPointer>
 #include <QtTest>
@@ -93,6 +94,21 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// A client whose names resolve to the addresses the test gives.
+class FixedNamesClient : public THttpCli
+{
+public:
+    QList<QHostAddress> addresses;
+
+protected:
+    void lookupHost(const QString&) override
+    {
+        QHostInfo info;
+        info.setAddresses(addresses);
+        QTimer::singleShot(0, this, [this, info] { hostLookedUp(info); });
+    }
+};
+
 } // namespace
 
 class TestHttpCli : public QObject
@@ -137,6 +153,12 @@ private slots:
     void runGetDoesNotSpin();
     void socketErrorTexts_data();
     void socketErrorTexts();
+    void credentialsStayWithTheirOrigin_data();
+    void credentialsStayWithTheirOrigin();
+    void deadlines_data();
+    void deadlines();
+    void everyAddressTried_data();
+    void everyAddressTried();
 };
 
 void TestHttpCli::defaults()
@@ -1121,6 +1143,150 @@ void TestHttpCli::socketErrorTexts()
     QCOMPARE(SocketErrors::codeFor(QAbstractSocket::SocketTimeoutError), 10060);
     QCOMPARE(SocketErrors::codeFor(QAbstractSocket::NetworkError), 10065);
     QCOMPARE(SocketErrors::codeFor(QHostInfo::HostNotFound), 11001);
+}
+
+void TestHttpCli::credentialsStayWithTheirOrigin_data()
+{
+    QTest::addColumn<QString>("location"); // %1: the second server's port, %2: the first's
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("same origin, another path") << "http://127.0.0.1:%2/next" << true;
+    QTest::newRow("relative") << "/next" << true;
+    QTest::newRow("another port") << "http://127.0.0.1:%1/next" << false;
+    QTest::newRow("another host, same port") << "http://localhost:%2/next" << false;
+}
+
+void TestHttpCli::credentialsStayWithTheirOrigin()
+{
+    QFETCH(QString, location);
+    QFETCH(bool, sent);
+    ScriptedServer first;
+    ScriptedServer second;
+    second.play(answer(okAnswer("there")));
+    const QByteArray to = QString(location)
+                              .replace(QLatin1String("%1"), QString::number(second.port()))
+                              .replace(QLatin1String("%2"), QString::number(first.port()))
+                              .toLatin1();
+    first.play({answer("HTTP/1.0 302 Found\r\nLocation: " + to + "\r\n\r\n"), answer(okAnswer("here"))});
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setUsername(QStringLiteral("ann"));
+    c.setPassword(QStringLiteral("secret"));
+    c.setCookie(QStringLiteral("session=42"));
+    c.setURL(first.url(QStringLiteral("/start")));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(c.ResponseCode(), 200);
+    const QList<QByteArray> asked = trimmed(headerLines(first.received(0)));
+    QVERIFY(asked.contains("Authorization: Basic YW5uOnNlY3JldA=="));
+    QVERIFY(asked.contains("Cookie: session=42"));
+    const bool sameServer = second.connectionCount() == 0;
+    const QList<QByteArray> redirected = trimmed(headerLines(sameServer ? first.received(1) : second.received(0)));
+    QVERIFY(!redirected.isEmpty());
+    QCOMPARE(redirected.contains("Authorization: Basic YW5uOnNlY3JldA=="), sent);
+    QCOMPARE(redirected.contains("Cookie: session=42"), sent);
+    // The client keeps them for its next request.
+    QCOMPARE(c.Username(), QStringLiteral("ann"));
+    QCOMPARE(c.Cookie(), QStringLiteral("session=42"));
+}
+
+void TestHttpCli::deadlines_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("idle");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("body");
+    const Script trickle = Script()
+                               .awaitRequest()
+                               .send("HTTP/1.0 200 OK\r\n\r\n")
+                               .wait(500)
+                               .send("a")
+                               .wait(500)
+                               .send("b")
+                               .wait(500)
+                               .send("c")
+                               .wait(500)
+                               .send("d")
+                               .close();
+    QTest::newRow("stalls after the header, idle") << Script().awaitRequest().send("HTTP/1.0 200 OK\r\n\r\nab").stall()
+                                                   << 1 << 0 << 408 << "Request Timeout (no data for 1 s)"
+                                                   << QByteArray("ab");
+    QTest::newRow("never answers, idle") << Script().awaitRequest().stall() << 1 << 0 << 408
+                                         << "Request Timeout (no data for 1 s)" << QByteArray();
+    QTest::newRow("trickles, idle") << trickle << 1 << 0 << 200 << "OK" << QByteArray("abcd");
+    QTest::newRow("trickles, total") << trickle << 0 << 1 << 408 << "Request Timeout (no answer within 1 s)"
+                                     << QByteArray("a");
+    QTest::newRow("trickles, both") << trickle << 1 << 5 << 200 << "OK" << QByteArray("abcd");
+}
+
+void TestHttpCli::deadlines()
+{
+    QFETCH(Script, script);
+    QFETCH(int, idle);
+    QFETCH(int, total);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, body);
+    ScriptedServer server;
+    server.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setIdleTimeout(idle);
+    c.setTotalTimeout(total);
+    c.setURL(server.url());
+    QElapsedTimer clock;
+    clock.start();
+    c.BeginGet();
+    QVERIFY(log.waitForDone(1, 10000));
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), code);
+    QCOMPARE(c.ResponseText(), text);
+    QCOMPARE(log.body(), body);
+    if (code == 408) {
+        QCOMPARE(log.done[0].error, int(SocketErrors::TimedOut));
+        QVERIFY2(clock.elapsed() >= 900 && clock.elapsed() < 3000, QByteArray::number(clock.elapsed()).constData());
+        // RunGet reports it as a failure.
+        c.setURL(server.url());
+        QVERIFY_THROWS_EXCEPTION(EHttpException, c.RunGet());
+    }
+}
+
+void TestHttpCli::everyAddressTried_data()
+{
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<int>("code");
+    // Nothing listens on 127.0.0.2 at the server's port.
+    QTest::newRow("dead, then live") << QStringList{"127.0.0.2", "127.0.0.1"} << 200;
+    QTest::newRow("two dead, then live") << QStringList{"127.0.0.2", "127.0.0.3", "127.0.0.1"} << 200;
+    QTest::newRow("IPv6 dead, IPv4 live") << QStringList{"::1", "127.0.0.1"} << 200;
+    QTest::newRow("all dead") << QStringList{"127.0.0.2", "127.0.0.3"} << 404;
+}
+
+void TestHttpCli::everyAddressTried()
+{
+    QFETCH(QStringList, addresses);
+    QFETCH(int, code);
+    ScriptedServer server;
+    server.play(answer(okAnswer("found")));
+    FixedNamesClient c;
+    for (const QString& a : addresses)
+        c.addresses << QHostAddress(a);
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("http://twice.test:%1/").arg(server.port()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), code);
+    if (code == 200) {
+        QCOMPARE(log.body(), QByteArray("found"));
+        QVERIFY(server.received().startsWith("GET / HTTP/1.0\r\n"));
+    } else {
+        QCOMPARE(c.ResponseText(), QStringLiteral("Connection refused (Error #10061)"));
+        QCOMPARE(server.connectionCount(), 0);
+    }
+    // One connection made, one request.
+    QCOMPARE(log.count(QStringLiteral("SessionConnected")), code == 200 ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestHttpCli)

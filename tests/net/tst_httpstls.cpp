@@ -2,17 +2,23 @@
 
 #include "net/EHttpException.h"
 #include "net/THttpCli.h"
+#include "net/TlsStreamSocket.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
 #include "support/TinyproxyPeer.h"
 
 #include <QBuffer>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -77,6 +83,61 @@ private:
     QList<QByteArray> m_requests;
 };
 
+// TLS of the test's own (Qt's sockets): every connection gets `answer` once its request is in,
+// then the server ends the stream with TLS's goodbye (close_notify) or, as many servers do,
+// only closes its side of the connection.
+class TlsAnswerServer : public QTcpServer
+{
+public:
+    TlsAnswerServer(const TestCertificates::Pair& pair, const QByteArray& answer, bool goodbye)
+        : m_answer(answer), m_goodbye(goodbye)
+    {
+        QFile cert(pair.certificate), key(pair.key);
+        if (cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly)) {
+            m_config = QSslConfiguration::defaultConfiguration();
+            m_config.setLocalCertificate(QSslCertificate(cert.readAll()));
+            m_config.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+        }
+        listen(QHostAddress::LocalHost, 0);
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        socket->setSslConfiguration(m_config);
+        auto request = std::make_shared<QByteArray>();
+        auto finish = [this, socket] {
+            if (socket->property("answered").toBool() && socket->bytesToWrite() == 0 &&
+                socket->encryptedBytesToWrite() == 0 && !socket->property("ended").toBool()) {
+                socket->setProperty("ended", true);
+                if (m_goodbye)
+                    socket->disconnectFromHost();
+                else
+                    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+            }
+        };
+        connect(socket, &QSslSocket::encryptedBytesWritten, socket, finish);
+        connect(socket, &QSslSocket::readyRead, socket, [this, socket, request, finish] {
+            *request += socket->readAll();
+            if (!request->contains("\r\n\r\n") || socket->property("answered").toBool())
+                return;
+            socket->setProperty("answered", true);
+            socket->write(m_answer);
+            socket->flush();
+            finish();
+        });
+        connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+        socket->startServerEncryption();
+    }
+
+private:
+    QSslConfiguration m_config;
+    QByteArray m_answer;
+    bool m_goodbye;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScriptedServer::Script)
@@ -126,6 +187,12 @@ private slots:
     void sessionResumption();
     void resumptionRefused_data();
     void resumptionRefused();
+    void addressThatCannotBeSetIsRefused();
+    void socketAbortedWhenASessionComes();
+    void endOfStream_data();
+    void endOfStream();
+    void hostileServerHello_data();
+    void hostileServerHello();
 
 private:
     TestCertificates m_certs;
@@ -660,6 +727,147 @@ void TestHttpsTls::resumptionRefused()
                  qPrintable(c.ResponseText()));
         QVERIFY(log.commands.isEmpty());
     }
+}
+
+void TestHttpsTls::addressThatCannotBeSetIsRefused()
+{
+    // OpenSSL cannot take an address with its zone as the one the certificate must name; the
+    // certificate must then not go unchecked against it. (m_good's names "localhost" only.)
+    const QString zoned = QStringLiteral("::1%lo");
+    if (QHostAddress(zoned).isNull())
+        QSKIP("no zoned IPv6 addresses here");
+    TlsStreamSocket socket;
+    bool encrypted = false;
+    QString error;
+    connect(&socket, &StreamSocket::connected, this, [&] { socket.startClientEncryption(zoned, {}); });
+    connect(&socket, &TlsStreamSocket::encrypted, this, [&] { encrypted = true; });
+    connect(&socket, &StreamSocket::errorOccurred, this, [&] { error = socket.errorString(); });
+    socket.connectToHost(QHostAddress::LocalHost, m_good->port());
+    QTRY_VERIFY_WITH_TIMEOUT(encrypted || !error.isEmpty(), 5000);
+    QVERIFY(!encrypted);
+    QCOMPARE(error, QStringLiteral("The address \"::1%lo\" cannot be verified"));
+    QCOMPARE(socket.state(), QAbstractSocket::UnconnectedState);
+}
+
+void TestHttpsTls::socketAbortedWhenASessionComes()
+{
+    // TLS 1.3 sends its tickets after the handshake, while the answer is read; a slot that
+    // aborts the socket then must not free TLS under the call that is reading.
+    TlsStreamSocket socket;
+    bool abortOnSession = true;
+    int sessions = 0;
+    QByteArray page;
+    bool closed = false;
+    connect(&socket, &StreamSocket::connected, this,
+            [&] { socket.startClientEncryption(QStringLiteral("localhost"), {}); });
+    connect(&socket, &TlsStreamSocket::encrypted, this, [&] {
+        socket.write(QByteArray("GET /index.html HTTP/1.0\r\nHost: localhost\r\n\r\n"));
+        socket.flush();
+    });
+    connect(&socket, &TlsStreamSocket::sessionReceived, this, [&] {
+        ++sessions;
+        if (abortOnSession)
+            socket.abort();
+    });
+    connect(&socket, &StreamSocket::readyRead, this, [&] { page += socket.readAll(); });
+    connect(&socket, &StreamSocket::disconnected, this, [&] { closed = true; });
+    socket.connectToHost(QHostAddress::LocalHost, m_sessions->port());
+    QTRY_VERIFY_WITH_TIMEOUT(sessions > 0, 5000);
+    QTest::qWait(200);
+    QCOMPARE(sessions, 1);
+    QCOMPARE(socket.state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(!closed);
+    // The same socket serves the next connection whole.
+    abortOnSession = false;
+    page.clear();
+    socket.connectToHost(QHostAddress::LocalHost, m_sessions->port());
+    QTRY_VERIFY_WITH_TIMEOUT(closed, 5000);
+    page += socket.readAll();
+    QVERIFY2(page.endsWith(Page), page.constData());
+    QVERIFY(socket.closedCleanly());
+}
+
+void TestHttpsTls::endOfStream_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<int>("bodySize");
+    QTest::addColumn<bool>("goodbye");
+    QTest::addColumn<int>("code");
+    const QByteArray status = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n";
+    QTest::newRow("no length, goodbye") << status << 5000 << true << 200;
+    QTest::newRow("no length, no goodbye") << status << 5000 << false << 404;
+    QTest::newRow("length met, no goodbye") << status + "Content-Length: 5000\r\n" << 5000 << false << 200;
+    QTest::newRow("length not met, no goodbye") << status + "Content-Length: 9000\r\n" << 5000 << false << 404;
+    // A goodbye cannot be forged: a short body that ends with one is the server's own.
+    QTest::newRow("length not met, goodbye") << status + "Content-Length: 9000\r\n" << 5000 << true << 200;
+    // More than the client's read buffer: the rest is read after the close has been seen.
+    QTest::newRow("big, length met, no goodbye") << status + "Content-Length: 400000\r\n" << 400000 << false << 200;
+    QTest::newRow("big, no length, no goodbye") << status << 400000 << false << 404;
+}
+
+void TestHttpsTls::endOfStream()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(int, bodySize);
+    QFETCH(bool, goodbye);
+    QFETCH(int, code);
+    TestCertificates::Pair pair;
+    QVERIFY2(m_certs.issue(QStringLiteral("localhost"), pair), qPrintable(m_certs.errorString()));
+    QByteArray body(bodySize, Qt::Uninitialized);
+    for (int i = 0; i < bodySize; ++i)
+        body[i] = char('a' + (i * 7 + i / 1000) % 26);
+    TlsAnswerServer server(pair, header + "\r\n" + body, goodbye);
+    QVERIFY(server.isListening());
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("https://localhost:%1/file").arg(server.serverPort()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), code);
+    // What came is handed on either way; only the outcome tells whether it is whole.
+    QVERIFY(log.body() == body);
+    if (code == 404) {
+        QCOMPARE(c.ResponseText(),
+                 QStringLiteral("The answer was cut short: the connection closed without TLS close_notify"));
+        QCOMPARE(log.done[0].error, 10053);
+        // The callers that need the whole body see a failure.
+        QVERIFY_THROWS_EXCEPTION(EHttpException, c.RunGet());
+    } else {
+        QCOMPARE(log.done[0].error, 0);
+    }
+}
+
+void TestHttpsTls::hostileServerHello_data()
+{
+    using Script = ScriptedServer::Script;
+    QTest::addColumn<Script>("script");
+    QByteArray garbage(4096, Qt::Uninitialized);
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 131 + 17) & 0xFF);
+    QTest::newRow("garbage for a ServerHello") << Script().wait(100).send(garbage).stall();
+    // A handshake record header that promises more than a record may hold.
+    QTest::newRow("oversized record") << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
+    QTest::newRow("closed in the middle of a record")
+        << Script().wait(100).send(QByteArray("\x16\x03\x03\x00\x40", 5) + garbage.left(10)).close();
+}
+
+void TestHttpsTls::hostileServerHello()
+{
+    QFETCH(ScriptedServer::Script, script);
+    ScriptedServer server;
+    QVERIFY(server.isListening());
+    server.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setURL(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()));
+    c.BeginGet();
+    QVERIFY(log.waitForDone());
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(c.ResponseCode(), 404);
+    QVERIFY2(c.ResponseText().startsWith(TlsFailed), qPrintable(c.ResponseText()));
+    QVERIFY(log.commands.isEmpty());
+    QVERIFY(log.chunks.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTls)

@@ -9,7 +9,13 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +69,25 @@ public:
     }
 };
 
+// The descriptors the thread's poll set watches, from the kernel's own listing.
+QSet<int> watchedDescriptors()
+{
+    QSet<int> out;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        if (!QFile::symLinkTarget(fds.filePath(name)).endsWith(QLatin1String("[eventpoll]")))
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + name);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("tfd:"))
+                out << line.mid(4).trimmed().split(' ').first().toInt();
+        }
+    }
+    return out;
+}
+
 const QString RemoteClosed = QStringLiteral("error:%1").arg(int(QAbstractSocket::RemoteHostClosedError));
 
 } // namespace
@@ -79,6 +104,9 @@ private slots:
     void fullBufferLeavesBytesInTheKernel();
     void writtenWhileConnecting();
     void socketDeletedByAnotherOnesHandler();
+    void familyMismatchRefused_data();
+    void familyMismatchRefused();
+    void closeLeavesThePollSet();
 };
 
 void TestStreamSockets::connectFailures_data()
@@ -209,6 +237,62 @@ void TestStreamSockets::socketDeletedByAnotherOnesHandler()
     QCOMPARE(heard, 1);
     delete firstAlive.data();
     delete secondAlive.data();
+}
+
+void TestStreamSockets::familyMismatchRefused_data()
+{
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("text");
+    // An IPv6 address in an IPv4 socket's call reached 0.0.0.0, which is this machine.
+    QTest::newRow("IPv4 socket, IPv6 peer") << "127.0.0.1"
+                                            << "::1"
+                                            << "The local address is IPv4, the peer's IPv6";
+    QTest::newRow("IPv6 socket, IPv4 peer") << "::1"
+                                            << "127.0.0.1"
+                                            << "The local address is IPv6, the peer's IPv4";
+}
+
+void TestStreamSockets::familyMismatchRefused()
+{
+    QFETCH(QString, local);
+    QFETCH(QString, peer);
+    QFETCH(QString, text);
+    QTcpServer any;
+    QVERIFY(any.listen(QHostAddress::AnyIPv4, 0));
+    PolledTcpSocket socket;
+    Recorder log(&socket);
+    if (!socket.bind(QHostAddress(local)))
+        QSKIP("no such local address here");
+    socket.connectToHost(QHostAddress(peer), any.serverPort());
+    QTRY_VERIFY_WITH_TIMEOUT(log.ended() || log.events.contains(QStringLiteral("connected")), 5000);
+    QCOMPARE(log.events,
+             QStringList{QStringLiteral("error:%1").arg(int(QAbstractSocket::UnsupportedSocketOperationError))});
+    QCOMPARE(socket.errorString(), text);
+    QCOMPARE(socket.state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(50);
+    QVERIFY(!any.hasPendingConnections());
+}
+
+void TestStreamSockets::closeLeavesThePollSet()
+{
+    // A copy of the descriptor keeps the connection open past our close (as a child process's
+    // would); the poll set must not go on watching it.
+    Peer peer;
+    PolledTcpSocket socket;
+    Recorder log(&socket);
+    const QSet<int> before = watchedDescriptors();
+    socket.connectToHost(QHostAddress::LocalHost, peer.serverPort());
+    QTRY_VERIFY_WITH_TIMEOUT(log.events.contains(QStringLiteral("connected")), 5000);
+    const QSet<int> ours = watchedDescriptors() - before;
+    QCOMPARE(ours.size(), 1);
+    const int fd = *ours.cbegin();
+    const int copy = ::dup(fd);
+    QVERIFY(copy >= 0);
+    socket.abort();
+    const QSet<int> after = watchedDescriptors();
+    ::close(copy);
+    QVERIFY2(!after.contains(fd), "the closed descriptor is still in the poll set");
 }
 
 QTEST_GUILESS_MAIN(TestStreamSockets)

@@ -162,7 +162,8 @@ private slots:
     void portsLimitRunningRequests();
     void portsLoweredDuringRun();
     void timeoutAtEleventhTick();
-    void stallsTimeOutOnConsecutiveTicks();
+    void stallsTimeOutOnTheSameTick();
+    void sixtyStalledWithinTheTimeout();
     void stopWithTwentyRunning();
     void submitRefusedWhileStopping();
     void stopWhenIdleOnlyDisablesStop();
@@ -384,18 +385,21 @@ void TestSubmissionRun::portsLoweredDuringRun()
     QCOMPARE(f.run.inFlightCount(), 20);
     f.live.timer5()->stop();
     f.ports = 5;
-    // Each time-out ends the oldest; none starts until fewer than 5 run.
-    for (int k = 1; k <= 16; ++k) {
-        const int before = f.live.timedOutCount();
-        for (int tick = 0; tick < 10 && f.live.timedOutCount() == before; ++tick) {
-            f.live.Timer5Timer();
-            QTest::qWait(5);
-        }
-        QCOMPARE(f.live.timedOutCount(), before + 1);
-        QCOMPARE(f.live.inFlightTableSize(), k < 16 ? 20 - k : 5);
-    }
+    // The twenty time out on one tick; then no more than 5 start.
+    f.live.Timer5Timer();
+    QTest::qWait(20);
+    QCOMPARE(f.live.timedOutCount(), 0);
+    f.live.Timer5Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(f.live.timedOutCount(), 20, 5000);
+    QCOMPARE(f.live.inFlightTableSize(), 5);
     QCOMPARE(f.run.inFlightCount(), 5);
-    QCOMPARE(f.live.timedOutCount(), 16);
+    // Those started late time out together, later.
+    f.live.Timer5Timer();
+    QTest::qWait(20);
+    QCOMPARE(f.live.timedOutCount(), 20);
+    f.live.Timer5Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(f.live.timedOutCount(), 25, 5000);
+    QCOMPARE(f.run.inFlightCount(), 5);
     f.run.Button7Click();
     QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
 }
@@ -420,7 +424,7 @@ void TestSubmissionRun::timeoutAtEleventhTick()
     QCOMPARE(f.live.timedOutCount(), 1);
 }
 
-void TestSubmissionRun::stallsTimeOutOnConsecutiveTicks()
+void TestSubmissionRun::stallsTimeOutOnTheSameTick()
 {
     RunFixture f(okEngines(2, QStringLiteral("/stall")));
     f.reports.GenReportCk->setChecked(false);
@@ -432,13 +436,33 @@ void TestSubmissionRun::stallsTimeOutOnConsecutiveTicks()
         f.live.Timer5Timer();
     QTest::qWait(20);
     QCOMPARE(f.live.inFlightTableSize(), 2);
-    f.live.Timer5Timer();
-    QTRY_COMPARE(f.live.inFlightTableSize(), 1);
-    QTest::qWait(50);
-    QCOMPARE(f.live.inFlightTableSize(), 1);
+    // Both are over time at the fourth tick, and both end with it.
     f.live.Timer5Timer();
     QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
     QCOMPARE(f.live.timedOutCount(), 2);
+    QCOMPARE(f.result(QStringLiteral("E000")), QStringLiteral("Request Timeout"));
+    QCOMPARE(f.result(QStringLiteral("E001")), QStringLiteral("Request Timeout"));
+}
+
+void TestSubmissionRun::sixtyStalledWithinTheTimeout()
+{
+    // A server that never answers and sixty requests on it at once (the queue holds as many
+    // again, so the pump starts all sixty): all of them time out by Timeout + 2 s.
+    RunFixture f(okEngines(120, QStringLiteral("/stall")));
+    f.reports.GenReportCk->setChecked(false);
+    f.ports = 60;
+    f.timeout = 2;
+    QElapsedTimer clock;
+    clock.start();
+    f.run.Button6Click();
+    QCOMPARE(f.live.inFlightTableSize(), 60);
+    while (f.live.timedOutCount() < 60 && clock.elapsed() < (f.timeout + 2) * 1000)
+        QTest::qWait(20);
+    QVERIFY2(f.live.timedOutCount() >= 60, QByteArray::number(f.live.timedOutCount()).constData());
+    QCOMPARE(f.image(QStringLiteral("E059")), RowImage::TimedOut);
+    QCOMPARE(f.result(QStringLiteral("E000")), QStringLiteral("Request Timeout"));
+    f.run.Button7Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Stopped")));
 }
 
 void TestSubmissionRun::stopWithTwentyRunning()

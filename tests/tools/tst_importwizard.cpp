@@ -184,6 +184,10 @@ void TestImportWizard::importFromFile_data()
                                              "<title>Third</title>\r\n")
                                << ""
                                << QStringList{"TitleImp=Third", "Key1Imp=k1, k2", "title=", "email=ann@shop.example"};
+    // Only the file's suffix picks the reader.
+    QTest::newRow("html file in a .sav.zro folder")
+        << "old.sav.zro/page.htm" << QByteArray("<title>Inside</title>\r\n") << ""
+        << QStringList{"TitleImp=Inside", "Session_Name=mine", "email=ann@shop.example"};
     QTest::newRow("sav") << "old.sav"
                          << QByteArray("[URL]\r\nhttp://www.garden.com/\r\n[MAILTO]\r\nbob@garden.com\r\n"
                                        "[Submitter]\r\nBob Gray\r\n[TOWN]\r\nYork\r\n")
