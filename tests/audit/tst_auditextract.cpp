@@ -47,8 +47,10 @@ void TestAuditExtract::titles()
 {
     QFETCH(QByteArray, html);
     const PageFacts facts = PageExtract::extract(html, "text/html", QUrl("http://site.test/"));
-    QCOMPARE(facts.hasTitle, QFETCH(bool, present) ? true : false);
-    QCOMPARE(facts.title, QFETCH(QString, title));
+    QFETCH(bool, present);
+    QCOMPARE(facts.hasTitle, present);
+    QFETCH(QString, title);
+    QCOMPARE(facts.title, title);
 }
 
 void TestAuditExtract::descriptions_data()
@@ -71,8 +73,10 @@ void TestAuditExtract::descriptions()
 {
     QFETCH(QByteArray, html);
     const PageFacts facts = PageExtract::extract(html, "text/html", QUrl("http://site.test/"));
-    QCOMPARE(facts.hasDescription, QFETCH(bool, present) ? true : false);
-    QCOMPARE(facts.description, QFETCH(QString, description));
+    QFETCH(bool, present);
+    QCOMPARE(facts.hasDescription, present);
+    QFETCH(QString, description);
+    QCOMPARE(facts.description, description);
 }
 
 void TestAuditExtract::robotsMerging_data()
@@ -101,8 +105,10 @@ void TestAuditExtract::robotsMerging()
     AuditPage page;
     page.robotsMeta = facts.robotsMeta;
     PageExtract::addDirectives(page.robotsHeader, header);
-    QCOMPARE(page.robots(), QFETCH(QString, merged));
-    QCOMPARE(page.noindex(), QFETCH(bool, noindex));
+    QFETCH(QString, merged);
+    QCOMPARE(page.robots(), merged);
+    QFETCH(bool, noindex);
+    QCOMPARE(page.noindex(), noindex);
 }
 
 void TestAuditExtract::canonical_data()
@@ -129,8 +135,10 @@ void TestAuditExtract::canonical_data()
 void TestAuditExtract::canonical()
 {
     QFETCH(QByteArray, html);
-    const PageFacts facts = PageExtract::extract(html, "text/html", QUrl(QFETCH(QString, page)));
-    QCOMPARE(facts.canonical, QFETCH(QString, canonical));
+    QFETCH(QString, page);
+    const PageFacts facts = PageExtract::extract(html, "text/html", QUrl(page));
+    QFETCH(QString, canonical);
+    QCOMPARE(facts.canonical, canonical);
 }
 
 void TestAuditExtract::charsets_data()
@@ -166,8 +174,10 @@ void TestAuditExtract::charsets()
     QFETCH(QByteArray, html);
     QFETCH(QString, contentType);
     const PageFacts facts = PageExtract::extract(html, contentType, QUrl("http://site.test/"));
-    QCOMPARE(facts.charset, QFETCH(QString, charset));
-    QCOMPARE(facts.title, QFETCH(QString, title));
+    QFETCH(QString, charset);
+    QCOMPARE(facts.charset, charset);
+    QFETCH(QString, title);
+    QCOMPARE(facts.title, title);
 }
 
 void TestAuditExtract::links()

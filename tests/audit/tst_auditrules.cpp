@@ -134,7 +134,7 @@ void TestAuditRules::pageRules()
     edit(page);
     page.indexable = AuditRules::indexable(page);
     QStringList found = codes(AuditRules::pageFindings(page));
-    QStringList expected = QFETCH(QStringList, expected);
+    QFETCH(QStringList, expected);
     found.sort();
     expected.sort();
     QCOMPARE(found, expected);
@@ -161,7 +161,8 @@ void TestAuditRules::indexable()
     QFETCH(PageEdit, edit);
     AuditPage page = healthy();
     edit(page);
-    QCOMPARE(AuditRules::indexable(page), QFETCH(bool, indexable));
+    QFETCH(bool, indexable);
+    QCOMPARE(AuditRules::indexable(page), indexable);
 }
 
 void TestAuditRules::crawlRules()
