@@ -54,6 +54,7 @@ struct AuditCrawl::Private
         bool loop = false;
         bool leftScope = false; // a hop pointed out of scope or to a refused address
         bool timedOut = false;
+        int elapsedMs = 0; // from the request's start to the end of its last answer
         QTimer timeout;
     };
 
@@ -406,6 +407,7 @@ void AuditCrawl::Private::startFetch(const QString& url, int depth, bool externa
             f->body.append(data, qMin<qsizetype>(len, MaxParsedBytes - f->body.size()));
     });
     QObject::connect(c, &THttpCli::OnRequestDone, q, [this, f](THttpCli*, int, int) {
+        f->elapsedMs = static_cast<int>(f->clock.elapsed());
         // Leave the client's own handler before it is released.
         QTimer::singleShot(0, q, [this, f] { done(f); });
     });
@@ -475,7 +477,7 @@ AuditPage AuditCrawl::Private::pageFacts(Fetch* f, const QString& url, int statu
     page.finalUrl = url;
     page.finalStatus = status;
     page.depth = f->depth;
-    page.responseMs = static_cast<int>(f->clock.elapsed());
+    page.responseMs = f->elapsedMs;
     page.robotsAllowed = siteRules.check(SpiderRules::split(url).path).allowed;
     if (status == 0)
         return page;
@@ -536,7 +538,7 @@ void AuditCrawl::Private::pageDone(Fetch* f)
     redirect.finalUrl = f->hops.last().target;
     redirect.finalStatus = finalCode;
     redirect.depth = f->depth;
-    redirect.responseMs = static_cast<int>(f->clock.elapsed());
+    redirect.responseMs = f->elapsedMs;
     redirect.robotsAllowed = siteRules.check(SpiderRules::split(f->url).path).allowed;
     record(redirect, f->seq);
     if (stoppedAtHop) {

@@ -78,6 +78,7 @@ private slots:
     void crawlStoresFactsAndFindings();
     void commandLine();
     void startRefusedOrUnreachable();
+    void externalLinksChecked();
     void killedCrawlStaysUnfinished();
 };
 
@@ -237,6 +238,43 @@ void TestAuditCrawl::startRefusedOrUnreachable()
                         cliEnvironment());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errLines().last().contains("cannot be fetched"), run.err.constData());
+}
+
+void TestAuditCrawl::externalLinksChecked()
+{
+    NginxPeer site, other;
+    if (site.program().isEmpty())
+        QSKIP("nginx is not installed");
+    // The other site refuses HEAD on one address, which then answers GET with 404.
+    other.addServerLines(QStringLiteral("        location = /nohead { if ($request_method = HEAD) { return 405; }"
+                                        " return 404; }\n"
+                                        "        location = /headonly { if ($request_method = HEAD) { return 200; }"
+                                        " return 500; }\n"));
+    QVERIFY(other.addFile("/ok.html", page("Other", "")));
+    QVERIFY2(other.start(), qPrintable(other.errorString()));
+    QVERIFY(site.addFile("/robots.txt", "Sitemap: /sitemap.xml\n"));
+    QVERIFY(site.addFile("/index.html", page("Home", "<a href='" + other.url("/ok.html").toUtf8() + "'>ok</a>"
+                                                     "<a href='" + other.url("/nohead").toUtf8() + "'>no head</a>"
+                                                     "<a href='" + other.url("/headonly").toUtf8() + "'>head</a>"
+                                                     "<a href='" + other.url("/gone").toUtf8() + "'>gone</a>")));
+    QVERIFY2(site.start(), qPrintable(site.errorString()));
+    TempProgramDir dir;
+    AuditCrawl crawl(dir.path());
+    QSignalSpy finished(&crawl, &AuditCrawl::finished);
+    AuditOptions options;
+    options.startUrl = site.url("/");
+    options.checkExternal = true;
+    QVERIFY(crawl.start(options));
+    QVERIFY(finished.wait(30000));
+    QVERIFY2(finished.first().first().toBool(), qPrintable(crawl.errorText()));
+    HistoryStore store(dir.path());
+    QVERIFY(store.open());
+    QStringList findings = column(store.database(), "SELECT code, detail FROM audit_findings ORDER BY detail");
+    findings.replaceInStrings(other.url(""), "~");
+    // One request per link, HEAD first: only a refused HEAD is asked again with GET.
+    QCOMPARE(findings, QStringList({"broken-link|~/gone 404 gone", "broken-link|~/nohead 404 no head"}));
+    // External addresses are checked, not stored as pages of the crawl.
+    QCOMPARE(column(store.database(), "SELECT COUNT(*) FROM audit_pages"), QStringList({"1"}));
 }
 
 void TestAuditCrawl::killedCrawlStaysUnfinished()
