@@ -12,7 +12,6 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QPointer>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -72,7 +71,6 @@ struct AuditCrawl::Private
     bool running = false;
     bool stopping = false;
     bool startFetched = false;
-    bool startChecked = false;
     bool fetchingRobots = false;
 
     QList<Fetch*> inFlight;
@@ -88,7 +86,6 @@ struct AuditCrawl::Private
     int seq = 0;
     int pagesStored = 0;
     int findingsStored = 0;
-    QElapsedTimer sinceLast;
     qint64 nextAllowedMs = 0; // on `clock`, when the next request may start
     QElapsedTimer clock;
     QTimer waitTimer;
@@ -203,7 +200,6 @@ bool AuditCrawl::start(const AuditOptions& options)
     d->findingsStored = 0;
     d->stopping = false;
     d->startFetched = false;
-    d->startChecked = false;
     d->nextAllowedMs = 0;
     d->clock.start();
     d->running = true;
@@ -447,8 +443,8 @@ void AuditCrawl::Private::done(Fetch* f)
             pageDone(f);
         // The delay, Crawl-delay or a Retry-After counts from the end of this answer.
         const int code = f->timedOut ? 0 : f->client->ResponseCode();
-        const qint64 wait = crawler.waitAfter(options.delayMs, code, f->client->ResponseHeader(),
-                                              QDateTime::currentDateTimeUtc());
+        const qint64 wait =
+            crawler.waitAfter(options.delayMs, code, f->client->ResponseHeader(), QDateTime::currentDateTimeUtc());
         nextAllowedMs = qMax(nextAllowedMs, clock.elapsed() + wait);
     }
     release(f);
@@ -583,10 +579,9 @@ void AuditCrawl::Private::pageDone(Fetch* f)
 
 void AuditCrawl::Private::follow(const AuditPage& page, const PageFacts& facts)
 {
-    const bool pageNofollow = page.robotsMeta.contains(QLatin1String("nofollow")) ||
-                              page.robotsHeader.contains(QLatin1String("nofollow")) ||
-                              page.robotsMeta.contains(QLatin1String("none")) ||
-                              page.robotsHeader.contains(QLatin1String("none"));
+    const bool pageNofollow =
+        page.robotsMeta.contains(QLatin1String("nofollow")) || page.robotsHeader.contains(QLatin1String("nofollow")) ||
+        page.robotsMeta.contains(QLatin1String("none")) || page.robotsHeader.contains(QLatin1String("none"));
     QSet<QString> blocked;
     for (const PageLink& link : facts.links) {
         if (link.url.isEmpty())
@@ -670,8 +665,8 @@ void AuditCrawl::Private::storeLinks(const QString& from, const PageFacts& facts
     if (facts.links.isEmpty() || !pacer->write())
         return;
     QSqlQuery insert(store->database());
-    insert.prepare(QStringLiteral(
-        "INSERT INTO audit_links(crawl_id, from_url, to_url, anchor, nofollow) VALUES(?, ?, ?, ?, ?)"));
+    insert.prepare(
+        QStringLiteral("INSERT INTO audit_links(crawl_id, from_url, to_url, anchor, nofollow) VALUES(?, ?, ?, ?, ?)"));
     for (const PageLink& link : facts.links) {
         if (link.url.isEmpty())
             continue;

@@ -51,16 +51,36 @@ void TestPoliteCrawler::resolveLink_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("href");
     QTest::addColumn<QString>("resolved");
-    QTest::newRow("relative") << "http://s.test/a/b.html" << "c.html" << "http://s.test/a/c.html";
-    QTest::newRow("dot segments") << "http://s.test/a/b/c" << "../../d" << "http://s.test/d";
-    QTest::newRow("fragment dropped") << "http://s.test/" << "/x#top" << "http://s.test/x";
-    QTest::newRow("query kept") << "http://s.test/" << "?p=2" << "http://s.test/?p=2";
-    QTest::newRow("host lower case, port dropped") << "http://s.test/" << "HTTP://S.Test:80" << "http://s.test/";
-    QTest::newRow("scheme relative") << "https://s.test/" << "//cdn.test/j.js" << "https://cdn.test/j.js";
-    QTest::newRow("blanks trimmed") << "http://s.test/" << "  /x \n" << "http://s.test/x";
-    QTest::newRow("mail") << "http://s.test/" << "mailto:a@s.test" << "";
-    QTest::newRow("script") << "http://s.test/" << "javascript:go()" << "";
-    QTest::newRow("blank only") << "http://s.test/" << "   " << "";
+    QTest::newRow("relative") << "http://s.test/a/b.html"
+                              << "c.html"
+                              << "http://s.test/a/c.html";
+    QTest::newRow("dot segments") << "http://s.test/a/b/c"
+                                  << "../../d"
+                                  << "http://s.test/d";
+    QTest::newRow("fragment dropped") << "http://s.test/"
+                                      << "/x#top"
+                                      << "http://s.test/x";
+    QTest::newRow("query kept") << "http://s.test/"
+                                << "?p=2"
+                                << "http://s.test/?p=2";
+    QTest::newRow("host lower case, port dropped") << "http://s.test/"
+                                                   << "HTTP://S.Test:80"
+                                                   << "http://s.test/";
+    QTest::newRow("scheme relative") << "https://s.test/"
+                                     << "//cdn.test/j.js"
+                                     << "https://cdn.test/j.js";
+    QTest::newRow("blanks trimmed") << "http://s.test/"
+                                    << "  /x \n"
+                                    << "http://s.test/x";
+    QTest::newRow("mail") << "http://s.test/"
+                          << "mailto:a@s.test"
+                          << "";
+    QTest::newRow("script") << "http://s.test/"
+                            << "javascript:go()"
+                            << "";
+    QTest::newRow("blank only") << "http://s.test/"
+                                << "   "
+                                << "";
 }
 
 void TestPoliteCrawler::resolveLink()
