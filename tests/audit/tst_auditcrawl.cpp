@@ -3,8 +3,10 @@
 #include "audit/AuditCrawl.h"
 #include "cli/CliProcess.h"
 #include "history/HistoryStore.h"
+#include "net/THttpCli.h"
 #include "support/NginxPeer.h"
 #include "support/TempProgramDir.h"
+#include "support/TestCertificates.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -79,6 +81,7 @@ private slots:
     void commandLine();
     void startRefusedOrUnreachable();
     void externalLinksChecked();
+    void httpsSlowAndLargePages();
     void killedCrawlStaysUnfinished();
 };
 
@@ -283,6 +286,46 @@ void TestAuditCrawl::externalLinksChecked()
     QCOMPARE(findings, QStringList({"broken-link|~/gone 404 gone", "broken-link|~/nohead 404 no head"}));
     // External addresses are checked, not stored as pages of the crawl.
     QCOMPARE(column(store.database(), "SELECT COUNT(*) FROM audit_pages"), QStringList({"1"}));
+}
+
+void TestAuditCrawl::httpsSlowAndLargePages()
+{
+    NginxPeer nginx;
+    if (nginx.program().isEmpty() || TestCertificates::program().isEmpty())
+        QSKIP("nginx or openssl is not installed");
+    TestCertificates certificates;
+    TestCertificates::Pair pair;
+    QVERIFY2(certificates.createAuthority() && certificates.issue("localhost", pair),
+             qPrintable(certificates.errorString()));
+    nginx.setTls(pair.certificate, pair.key);
+    // About 2.5 s for 5 KB.
+    nginx.addServerLines(QStringLiteral("        location = /slow.html { limit_rate 2k; }\n"));
+    QVERIFY(nginx.addFile("/index.html", page("Home", "<img src='http://127.0.0.1:9/a.png'><script src=/j.js></script>"
+                                                      "<a href=/slow.html>slow</a><a href=/large.html>large</a>")));
+    QVERIFY(nginx.addFile("/slow.html", page("Slow", QByteArray(5000, 'x'))));
+    QVERIFY(nginx.addFile("/large.html", page("Large", QByteArray(1100000, 'y'))));
+    QVERIFY2(nginx.start(), qPrintable(nginx.errorString()));
+    THttpCli::setExtraCaCertificates(certificates.authority());
+    TempProgramDir dir;
+    AuditCrawl crawl(dir.path());
+    QSignalSpy finished(&crawl, &AuditCrawl::finished);
+    AuditOptions options;
+    options.startUrl = nginx.url("/");
+    QVERIFY(crawl.start(options));
+    QVERIFY(finished.wait(30000));
+    THttpCli::setExtraCaCertificates({});
+    QVERIFY2(finished.first().first().toBool(), qPrintable(crawl.errorText()));
+    HistoryStore store(dir.path());
+    QVERIFY(store.open());
+    QStringList findings = column(store.database(), "SELECT code, url, detail FROM audit_findings"
+                                                    " WHERE code IN ('mixed-content', 'slow-page', 'large-page')"
+                                                    " ORDER BY code");
+    findings.replaceInStrings(nginx.url(""), "~");
+    QCOMPARE(findings.size(), 3);
+    QCOMPARE(findings[0], QString("large-page|~/large.html|%1").arg(page("Large", QByteArray(1100000, 'y')).size()));
+    QCOMPARE(findings[1], QString("mixed-content|~/|http://127.0.0.1:9/a.png"));
+    QVERIFY2(QRegularExpression("^slow-page\\|~/slow.html\\|\\d{4}$").match(findings[2]).hasMatch(),
+             qPrintable(findings[2]));
 }
 
 void TestAuditCrawl::killedCrawlStaysUnfinished()
