@@ -741,6 +741,13 @@ void AuditCrawl::Private::finish(bool completed)
         return;
     running = false;
     waitTimer.stop();
+    // A crawl whose start address gave nothing is kept, but never as a finished
+    // crawl that a later one would be compared with.
+    if (completed && !startFetched) {
+        completed = false;
+        if (error.isEmpty())
+            error = QStringLiteral("The start address %1 could not be fetched").arg(startUrl);
+    }
     bool stored = false;
     if (pacer && pacer->write()) {
         if (completed && !storeFindings())
@@ -754,8 +761,6 @@ void AuditCrawl::Private::finish(bool completed)
     }
     if (!stored && error.isEmpty())
         error = QStringLiteral("The history store cannot be written: %1").arg(store ? store->errorText() : QString());
-    if (completed && !startFetched && error.isEmpty())
-        error = QStringLiteral("The start address %1 could not be fetched").arg(startUrl);
     emit q->progress(pagesStored, 0);
     emit q->finished(completed && stored);
 }

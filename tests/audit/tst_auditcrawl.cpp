@@ -243,6 +243,12 @@ void TestAuditCrawl::startRefusedOrUnreachable()
                         cliEnvironment());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errLines().last().contains("cannot be fetched"), run.err.constData());
+    // Crawls that could not start are kept, but not as finished crawls to compare with.
+    run = runCliProcess({"--dir", dir.path(), "audits"}, cliEnvironment());
+    QCOMPARE(run.outLines().size(), 3);
+    QVERIFY(run.outLines()[0].endsWith(" 0 0 unfinished"));
+    QVERIFY(run.outLines()[1].endsWith(" 1 0 finished"));
+    QVERIFY(run.outLines()[2].endsWith(" 0 0 unfinished"));
 }
 
 void TestAuditCrawl::externalLinksChecked()
