@@ -1,8 +1,13 @@
 #include "CliCommands.h"
 
+#include "RankCommand.h"
+#include "RankHistoryCommand.h"
+
 const QList<CliCommand>& cliCommands()
 {
     static const QList<CliCommand> commands = {
+        {"rank", "check a site's rank for a keyword and keep the results", &runRankCommand},
+        {"rank-history", "export the stored rank checks of a keyword and site as CSV", &runRankHistoryCommand},
     };
     return commands;
 }

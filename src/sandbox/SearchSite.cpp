@@ -2,6 +2,9 @@
 
 #include "SandboxRouter.h"
 
+#include <QHash>
+
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +17,27 @@ qint64 number(const QByteArray& text, qint64 fallback)
     bool ok = false;
     const qint64 n = text.trimmed().toLongLong(&ok);
     return ok && n >= -MaxOffset && n <= MaxOffset ? n : fallback;
+}
+
+int defaultDrift = 0;
+// Per engine, keyword and site: how many checks have asked for its first page.
+QHash<QByteArray, quint64> checksSeen;
+
+// Where a drifting site stands in check n: its own rank in the first check,
+// then a step of up to `drift` places either way from it, never the same as
+// the check before, so each check shows movement.
+qint64 driftedRank(qint64 rank, qint64 drift, const QByteArray& key, quint64 check)
+{
+    const auto offset = [&](quint64 n) -> qint64 {
+        if (n == 0)
+            return 0;
+        const quint64 mixed = (quint64(qHash(key)) + n * 7919u) * 2654435761u;
+        return qint64((mixed >> 16) % quint64(2 * drift + 1)) - drift;
+    };
+    qint64 step = offset(check);
+    if (check > 0 && step == offset(check - 1))
+        step = step < drift ? step + 1 : -drift;
+    return std::max<qint64>(1, rank + step);
 }
 
 QByteArray escaped(const QByteArray& text)
@@ -47,8 +71,18 @@ SandboxResponse resultPage(const SandboxRequest& request)
     const qint64 base = number(request.queryValue("base"), 0);
     const qint64 start = number(request.queryValue("start"), base);
     const QByteArray site = request.queryValue("site");
-    const qint64 siteRank = site.isEmpty() ? 0 : number(request.queryValue("rank"), 0);
+    qint64 siteRank = site.isEmpty() ? 0 : number(request.queryValue("rank"), 0);
     const qint64 first = start - base + 1;
+    const qint64 drift = std::clamp<qint64>(number(request.queryValue("drift"), defaultDrift), 0, 1000);
+    if (drift > 0 && siteRank > 0) {
+        // A check starts at its first page: that request moves the site for the pages after it.
+        const QByteArray key = request.path + '\n' + keyword + '\n' + site + '\n' + QByteArray::number(siteRank) +
+                               '\n' + QByteArray::number(base);
+        quint64& seen = checksSeen[key];
+        if (start == base)
+            ++seen;
+        siteRank = driftedRank(siteRank, drift, key, seen > 0 ? seen - 1 : 0);
+    }
 
     QByteArray list;
     for (qint64 rank = first; rank < first + ResultsPerPage; ++rank) {
@@ -71,6 +105,11 @@ SandboxResponse resultPage(const SandboxRequest& request)
 } // namespace
 
 namespace SearchSite {
+
+void setDefaultDrift(int drift)
+{
+    defaultDrift = std::clamp(drift, 0, 1000);
+}
 
 void addPaths(SandboxRouter& router)
 {
