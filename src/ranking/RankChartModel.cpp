@@ -43,17 +43,19 @@ RankChartModel::RankChartModel(const QVector<RankResult>& rows) : m_rows(rows)
         auto it = engineIndex.find(r.engine);
         if (it == engineIndex.end()) {
             it = engineIndex.insert(r.engine, int(m_engines.size()));
-            m_engines.append(EngineSeries{r.engine, {}, {}, {}});
+            EngineSeries fresh;
+            fresh.engine = r.engine;
+            m_engines.append(fresh);
             lastLevel.append(0);
             broken.append(true);
-            pendingGaps.append({});
+            pendingGaps.append(QVector<int>());
         }
         const int e = it.value();
         EngineSeries& series = m_engines[e];
         switch (r.kind) {
         case RankKind::Found:
             if (broken[e])
-                series.segments.append({});
+                series.segments.append(QVector<Point>());
             series.segments.last().append({QPointF(t, r.bound), i});
             broken[e] = false;
             // Failed checks before the first bound take its level.
