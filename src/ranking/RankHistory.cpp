@@ -56,8 +56,10 @@ bool RankHistory::ensure()
 bool RankHistory::record(RankResult& result)
 {
     QSqlQuery q(m_store.database());
+    // Qt binds an empty text that was never set as NULL; the columns hold text.
     q.prepare(QStringLiteral("INSERT INTO rank_checks(checked_at, keyword, url, engine, top, result, bound,"
-                             " page_address, error) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                             " page_address, error) VALUES(?, COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''), ?,"
+                             " ?, ?, COALESCE(?, ''), COALESCE(?, ''))"));
     q.addBindValue(result.time.toSecsSinceEpoch());
     q.addBindValue(result.keyword);
     q.addBindValue(result.url);
