@@ -21,14 +21,19 @@ RankChartModel::RankChartModel(const QVector<RankResult>& rows) : m_rows(rows)
     }
     if (low == 0)
         low = high = 10;
-    m_labelStep = 10 * std::max(1, (high - low + 89) / 90);
-    m_firstLabel = std::max(m_labelStep, low - low % m_labelStep);
-    m_lastLabel = m_firstLabel;
-    while (m_lastLabel < high)
-        m_lastLabel += m_labelStep;
-    m_axisMin = m_firstLabel - m_labelStep / 2.0;
-    m_bandY = m_lastLabel + m_labelStep * 1.5;
-    m_axisMax = m_bandY + m_labelStep / 2.0;
+    int step = 10;
+    for (int i = 0; (high - low + step - 1) / step > 9; ++i)
+        step = (i % 3 == 1 ? 5 * step / 2 : 2 * step); // 20, 50, 100, 200, 500, ...
+    // Bounds start at 10: a first label of 0 would name no bound.
+    int label = std::max(10, low - low % step);
+    m_labels.append(label);
+    while (label < high) {
+        label = label < step ? step : label + step;
+        m_labels.append(label);
+    }
+    m_axisMin = std::max(0.0, m_labels.first() - step / 2.0);
+    m_bandY = m_labels.last() + step * 1.5;
+    m_axisMax = m_bandY + step / 2.0;
 
     QHash<QString, int> engineIndex;
     QVector<double> lastLevel; // per engine: the bound of its last found check, 0 for none yet
@@ -81,7 +86,7 @@ RankChartModel::RankChartModel(const QVector<RankResult>& rows) : m_rows(rows)
     // An engine never found keeps its failed checks at the top of the axis.
     for (int e = 0; e < m_engines.size(); ++e) {
         for (int g : pendingGaps[e])
-            m_engines[e].gaps.append({QPointF(m_rows.at(g).time.toMSecsSinceEpoch(), m_firstLabel), g});
+            m_engines[e].gaps.append({QPointF(m_rows.at(g).time.toMSecsSinceEpoch(), m_labels.first()), g});
         std::sort(m_engines[e].gaps.begin(), m_engines[e].gaps.end(),
                   [](const Point& a, const Point& b) { return a.row < b.row; });
     }

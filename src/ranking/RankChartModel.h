@@ -36,13 +36,11 @@ public:
     bool isEmpty() const { return m_rows.isEmpty(); }
 
     // The bound axis runs from axisMin (top) to axisMax (bottom), zoomed to the
-    // bounds found; its labels are the multiples of labelStep from
-    // firstLabel to lastLabel. The not-found band lies below, at bandY.
+    // bounds found; its labels (at most ten, in steps of 10, 20, 50, 100, ...)
+    // cover them. The not-found band lies below, at bandY.
     double axisMin() const { return m_axisMin; }
     double axisMax() const { return m_axisMax; }
-    int firstLabel() const { return m_firstLabel; }
-    int lastLabel() const { return m_lastLabel; }
-    int labelStep() const { return m_labelStep; }
+    const QVector<int>& labels() const { return m_labels; }
     double bandY() const { return m_bandY; }
     // The time axis, padded so a single check is not drawn on the edge.
     qint64 firstTime() const { return m_firstTime; }
@@ -56,9 +54,7 @@ private:
     QVector<EngineSeries> m_engines;
     double m_axisMin = 0;
     double m_axisMax = 0;
-    int m_firstLabel = 10;
-    int m_lastLabel = 10;
-    int m_labelStep = 10;
+    QVector<int> m_labels;
     double m_bandY = 0;
     qint64 m_firstTime = 0;
     qint64 m_lastTime = 0;

@@ -182,7 +182,7 @@ void RankHistoryWindow::rebuildChart()
     boundAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     boundAxis->setReverse(true);
     boundAxis->setStartValue(m_chart.axisMin());
-    for (int v = m_chart.firstLabel(); v <= m_chart.lastLabel(); v += m_chart.labelStep())
+    for (int v : m_chart.labels())
         boundAxis->append(QString::number(v), v);
     boundAxis->append(QStringLiteral("not found"), m_chart.bandY());
     boundAxis->setRange(m_chart.axisMin(), m_chart.axisMax());
@@ -207,7 +207,7 @@ void RankHistoryWindow::rebuildChart()
     if (!m_rows.isEmpty()) {
         // The band's upper edge, so not-found points read as apart from the bounds.
         auto* edge = new QLineSeries;
-        const double edgeY = (m_chart.lastLabel() + m_chart.bandY()) / 2;
+        const double edgeY = (m_chart.labels().last() + m_chart.bandY()) / 2;
         edge->append(m_chart.firstTime(), edgeY);
         edge->append(m_chart.lastTime(), edgeY);
         edge->setPen(QPen(Qt::gray, 1, Qt::DashLine));

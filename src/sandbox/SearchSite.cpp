@@ -20,24 +20,34 @@ qint64 number(const QByteArray& text, qint64 fallback)
 }
 
 int defaultDrift = 0;
-// Per engine, keyword and site: how many checks have asked for its first page.
-QHash<QByteArray, quint64> checksSeen;
 
-// Where a drifting site stands in check n: its own rank in the first check,
-// then a step of up to `drift` places either way from it, never the same as
-// the check before, so each check shows movement.
-qint64 driftedRank(qint64 rank, qint64 drift, const QByteArray& key, quint64 check)
+// Per engine, keyword and site: how many checks have asked for its first
+// page, and where the last one put the site.
+struct Drifting
 {
-    const auto offset = [&](quint64 n) -> qint64 {
-        if (n == 0)
-            return 0;
-        const quint64 mixed = (quint64(qHash(key)) + n * 7919u) * 2654435761u;
-        return qint64((mixed >> 16) % quint64(2 * drift + 1)) - drift;
-    };
-    qint64 step = offset(check);
-    if (check > 0 && step == offset(check - 1))
-        step = step < drift ? step + 1 : -drift;
-    return std::max<qint64>(1, rank + step);
+    quint64 checks = 0;
+    qint64 rank = 0;
+};
+QHash<QByteArray, Drifting> drifting;
+
+// Where a drifting site stands in a new check: its own rank in the first
+// check, then up to `drift` places either way from it, never where the
+// check before put it, and never above rank 1.
+qint64 nextRank(qint64 rank, qint64 drift, const QByteArray& key, Drifting& state)
+{
+    qint64 next = rank;
+    if (state.checks > 0) {
+        const quint64 mixed = (quint64(qHash(key)) + state.checks * 7919u) * 2654435761u;
+        next = rank + qint64((mixed >> 16) % quint64(2 * drift + 1)) - drift;
+        if (next == state.rank)
+            next = next < rank + drift ? next + 1 : next - 1;
+        next = std::max<qint64>(1, next);
+        if (next == state.rank)
+            next = state.rank + 1;
+    }
+    ++state.checks;
+    state.rank = next;
+    return next;
 }
 
 QByteArray escaped(const QByteArray& text)
@@ -78,10 +88,9 @@ SandboxResponse resultPage(const SandboxRequest& request)
         // A check starts at its first page: that request moves the site for the pages after it.
         const QByteArray key = request.path + '\n' + keyword + '\n' + site + '\n' + QByteArray::number(siteRank) +
                                '\n' + QByteArray::number(base);
-        quint64& seen = checksSeen[key];
-        if (start == base)
-            ++seen;
-        siteRank = driftedRank(siteRank, drift, key, seen > 0 ? seen - 1 : 0);
+        Drifting& state = drifting[key];
+        // A page after the first belongs to the check that asked for the first.
+        siteRank = start == base || state.checks == 0 ? nextRank(siteRank, drift, key, state) : state.rank;
     }
 
     QByteArray list;
