@@ -132,6 +132,14 @@ void RankHistoryWindow::showFor(const QString& keyword, const QString& url)
 {
     KeywordBox->setCurrentText(keyword);
     UrlBox->setCurrentText(url);
+    // With no keyword typed yet, the last one checked is the likely question.
+    if (keyword.trimmed().isEmpty() && openStore()) {
+        const QStringList keywords = m_history->keywords();
+        if (!keywords.isEmpty()) {
+            KeywordBox->setCurrentText(keywords.first());
+            UrlBox->setCurrentText(m_history->urls(keywords.first()).value(0, url));
+        }
+    }
     reload();
     show();
     raise();
