@@ -90,10 +90,10 @@ RankChartModel::RankChartModel(const QVector<RankResult>& rows) : m_rows(rows)
         std::sort(m_engines[e].gaps.begin(), m_engines[e].gaps.end(),
                   [](const Point& a, const Point& b) { return a.row < b.row; });
     }
-    if (m_firstTime == m_lastTime) {
-        m_firstTime -= 3600 * 1000;
-        m_lastTime += 3600 * 1000;
-    }
+    // A margin on both sides, so the first and last checks are not cut by the edges.
+    const qint64 margin = m_firstTime == m_lastTime ? 3600 * 1000 : std::max<qint64>(1000, (m_lastTime - m_firstTime) / 20);
+    m_firstTime -= margin;
+    m_lastTime += margin;
 }
 
 QString RankChartModel::tip(int row) const

@@ -42,7 +42,7 @@ public:
     double axisMax() const { return m_axisMax; }
     const QVector<int>& labels() const { return m_labels; }
     double bandY() const { return m_bandY; }
-    // The time axis, padded so a single check is not drawn on the edge.
+    // The time axis, with a margin so no check is drawn on an edge.
     qint64 firstTime() const { return m_firstTime; }
     qint64 lastTime() const { return m_lastTime; }
 

@@ -181,7 +181,11 @@ void RankHistoryWindow::rebuildChart()
     chart->legend()->setAlignment(Qt::AlignBottom);
 
     auto* timeAxis = new QDateTimeAxis;
-    timeAxis->setFormat(QStringLiteral("dd MMM HH:mm"));
+    // Checks minutes apart need the seconds; checks months apart the year.
+    const qint64 span = m_chart.lastTime() - m_chart.firstTime();
+    timeAxis->setFormat(span < 3LL * 3600 * 1000         ? QStringLiteral("HH:mm:ss")
+                        : span < 60LL * 24 * 3600 * 1000 ? QStringLiteral("dd MMM HH:mm")
+                                                          : QStringLiteral("dd MMM yyyy"));
     timeAxis->setTitleText(QStringLiteral("Checked"));
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_chart.firstTime()),
                        QDateTime::fromMSecsSinceEpoch(m_chart.lastTime()));
