@@ -300,6 +300,9 @@ void TestRankHistory::chartKeepsNotFoundAndFailuresApart()
     QVERIFY(chart.bandY() > chart.labels().last());
     QVERIFY(chart.axisMax() > chart.bandY());
     QCOMPARE(eb.segments.at(0).first().at.x(), double(result(b, K::Found, 50, 2).time.toMSecsSinceEpoch()));
+    // No check sits on an edge of the time axis.
+    QVERIFY(chart.firstTime() < chart.rows().first().time.toMSecsSinceEpoch());
+    QVERIFY(chart.lastTime() > chart.rows().last().time.toMSecsSinceEpoch());
     QVERIFY(chart.tip(1).contains(QStringLiteral("B: error: Internal Server Error")));
     QVERIFY(chart.tip(7).contains(QStringLiteral("A: not found in top 50")));
 }
