@@ -9,6 +9,7 @@
 #include "projects/ProjectListModel.h"
 #include "projects/ProjectListView.h"
 #include "projects/ProjectStore.h"
+#include "ranking/RankHistoryWindow.h"
 #include "ranking/TRankingPage.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
@@ -148,6 +149,8 @@ void TSubmitMain::createMenus()
         showPage(Page::Ranking);
         RankingPage->Label15Click();
     });
+    addItem(ranking, QStringLiteral("RankHistory1"), QStringLiteral("Rank History"),
+            [this] { showRankHistory(RankingPage->ComboBox1->currentText(), RankingPage->RankUrl->text()); });
 
     QMenu* metaTags = addMenu(QStringLiteral("MetaTags1"), QStringLiteral("MetaTags"));
     onOpen(metaTags, [this] { showPage(Page::MetaTags); });
@@ -439,6 +442,18 @@ void TSubmitMain::createRanking()
         m_flasher->stop();
         m_flasher->restore(mode);
     });
+    connect(RankingPage, &TRankingPage::historyRequested, this, &TSubmitMain::showRankHistory);
+    connect(RankingPage, &TRankingPage::rankStored, this, [this] {
+        if (RankHistoryView && RankHistoryView->isVisible())
+            RankHistoryView->reload();
+    });
+}
+
+void TSubmitMain::showRankHistory(const QString& keyword, const QString& url)
+{
+    if (!RankHistoryView)
+        RankHistoryView = new RankHistoryWindow(m_programDir, this);
+    RankHistoryView->showFor(keyword, url);
 }
 
 void TSubmitMain::createSiteToolPages()

@@ -23,6 +23,7 @@ class QTabWidget;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
+class RankHistoryWindow;
 class TRankingPage;
 class TReportsPage;
 class TSpider;
@@ -93,6 +94,7 @@ public:
     SubmissionRun* Run = nullptr;
 
     TRankingPage* RankingPage = nullptr; // on TabSheet7, owns HttpRank
+    RankHistoryWindow* RankHistoryView = nullptr; // "Rank History", made on first use
 
     // The site tools' pages.
     MetaTagsPage* MetaTags = nullptr;  // on TabSheet9
@@ -121,6 +123,7 @@ private:
     void createImportWizard();
     void createRun();
     void createRanking();
+    void showRankHistory(const QString& keyword, const QString& url);
     void wireMaintenance();
     void applyIdleTimeout();
 

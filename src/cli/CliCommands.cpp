@@ -1,12 +1,16 @@
 #include "CliCommands.h"
 
 #include "AuditCommand.h"
+#include "RankCommand.h"
+#include "RankHistoryCommand.h"
 
 const QList<CliCommand>& cliCommands()
 {
     static const QList<CliCommand> commands = {
         {"audit", "crawl a site and store every page's health and the findings", &runAuditCommand},
         {"audits", "list the stored audit crawls", &runAuditsCommand},
+        {"rank", "check a site's rank for a keyword and keep the results", &runRankCommand},
+        {"rank-history", "export the stored rank checks of a keyword and site as CSV", &runRankHistoryCommand},
     };
     return commands;
 }

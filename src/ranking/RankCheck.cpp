@@ -11,7 +11,8 @@
 #include <QLocale>
 
 RankCheck::RankCheck(RankListModel* model, THttpCli* client, QObject* parent)
-    : QObject(parent), m_model(model), m_client(client), m_today([] { return QDate::currentDate(); })
+    : QObject(parent), m_model(model), m_client(client), m_today([] { return QDate::currentDate(); }),
+      m_now([] { return QDateTime::currentDateTimeUtc(); })
 {
     if (client)
         connect(client, &THttpCli::OnDocData, this, &RankCheck::HttpRankDocData);
@@ -96,6 +97,15 @@ void RankCheck::run(const QString& keyword, const QString& siteUrl, const QStrin
         LoadListFromFile(m_engineFile, lines);
     m_page.clear();
     const QLocale locale = QLocale::system();
+    // What a finished row reports, besides its cells.
+    const auto finish = [&](int row, RankResult result) {
+        result.time = QDateTime::fromSecsSinceEpoch(m_now().toSecsSinceEpoch(), Qt::UTC);
+        result.keyword = keyword;
+        result.url = siteUrl;
+        result.engine = m_model->row(row).caption;
+        result.top = top.trimmed().toInt();
+        emit rowFinished(row, result);
+    };
 
     // Step 2: each row in order.
     for (int i = 0; !stopped() && i < m_model->count(); ++i) {
@@ -104,6 +114,9 @@ void RankCheck::run(const QString& keyword, const QString& siteUrl, const QStrin
         if (!m_model->isChecked(i)) {
             m_model->setResult(i, skippedText());
             m_model->setRowImage(i, RowImage::None);
+            finish(i, RankResult());
+            if (stopped())
+                return;
             continue;
         }
         const QString caption = m_model->row(i).caption;
@@ -122,6 +135,7 @@ void RankCheck::run(const QString& keyword, const QString& siteUrl, const QStrin
         const QString match = RankLines::matchText(engine, siteUrl);
 
         bool found = false;
+        RankResult outcome;
         for (int k = 0; k < *pages && !found; ++k) {
             const QString address = RankLines::pageAddress(query, qint64(engine.firstOffset) + 10 * qint64(k));
             m_client->setURL(address);
@@ -131,15 +145,24 @@ void RankCheck::run(const QString& keyword, const QString& siteUrl, const QStrin
             const bool fetched = fetch(reason);
             if (stopped())
                 return;
+            outcome.pageAddress = address;
             if (!fetched) {
                 m_model->setResult(i, errorText(reason));
+                outcome.kind = RankKind::Error;
+                outcome.error = reason;
                 continue;
             }
             found = m_page.contains(match);
+            outcome.kind = found ? RankKind::Found : RankKind::NotFound;
+            outcome.bound = found ? 10 * (k + 1) : 0;
+            outcome.error.clear();
             m_model->setResult(i, found ? foundText(address, 10 * (k + 1)) : notFoundText(top));
             m_model->setDate(i, locale.toString(m_today(), QLocale::ShortFormat));
         }
         m_page.clear();
         m_model->setRowImage(i, RowImage::None);
+        // A Top below one page fetches nothing and so has no result to keep.
+        if (!outcome.pageAddress.isEmpty())
+            finish(i, outcome);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RankPageText.h"
+#include "RankResult.h"
 
 #include <QDate>
 #include <QObject>
@@ -31,12 +32,17 @@ class RankCheck : public QObject
     Q_OBJECT
 
 public:
+    // The rank client's agent, in the window and on the command line.
+    static constexpr const char* Agent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1;)";
+
     RankCheck(RankListModel* model, THttpCli* client, QObject* parent = nullptr);
 
     // The rank engine list, read when the check starts.
     void setEngineFile(const QString& path) { m_engineFile = path; }
     // The date written beside a result; today's by default.
     void setToday(std::function<QDate()> today) { m_today = std::move(today); }
+    // The time a finished row is stamped with; now by default.
+    void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
     // Runs the whole check and returns when it has ended or was cancelled.
     // Throws RankCheckError (or ListFileError) when it cannot go on; the rows
@@ -53,6 +59,11 @@ public:
     static QString foundText(const QString& address, int top);
     static QString notFoundText(const QString& top);
 
+signals:
+    // A row has its result (skipped rows too); a row cut short by cancel
+    // or by an error that ends the check gives none.
+    void rowFinished(int row, const RankResult& result);
+
 private:
     void HttpRankDocData(THttpCli* sender, const char* buffer, int len);
     bool stopped() const;
@@ -64,6 +75,7 @@ private:
     QPointer<THttpCli> m_client;
     QString m_engineFile;
     std::function<QDate()> m_today;
+    std::function<QDateTime()> m_now;
     RankPageText m_page;
     bool m_fetching = false;
     bool m_cancelled = false;

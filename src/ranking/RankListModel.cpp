@@ -31,18 +31,12 @@ QVariant RankListModel::data(const QModelIndex& index, int role) const
             return QVariant();
         }
     }
-    if (index.column() != EnginesColumn)
-        return QVariant();
-    if (role == Qt::CheckStateRole)
+    if (role == Qt::DecorationRole)
+        return m_decorations ? m_decorations(r, index.column()) : QVariant();
+    if (role == Qt::ToolTipRole && index.column() == ResultColumn && !r.changeTip.isEmpty())
+        return r.changeTip;
+    if (index.column() == EnginesColumn && role == Qt::CheckStateRole)
         return r.checked ? Qt::Checked : Qt::Unchecked;
-    if (role == Qt::DecorationRole && r.image != RowImage::None) {
-        // Only the running mark is ever a row icon.
-        if (r.image != RowImage::Running)
-            return EngineRowImages::icon(r.image);
-        if (m_runningIcon.isNull())
-            m_runningIcon = EngineRowImages::icon(RowImage::Running);
-        return m_runningIcon;
-    }
     return QVariant();
 }
 
@@ -125,6 +119,15 @@ void RankListModel::setRowImage(int row, RowImage image)
     changed(row, EnginesColumn, EnginesColumn, {Qt::DecorationRole});
 }
 
+void RankListModel::setChange(int row, RankChange change, const QString& tip)
+{
+    if (!isValidRow(row) || (m_rows.at(row).change == change && m_rows.at(row).changeTip == tip))
+        return;
+    m_rows[row].change = change;
+    m_rows[row].changeTip = tip;
+    changed(row, ResultColumn, ResultColumn, {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
 void RankListModel::resetRows(bool checkAll)
 {
     if (m_rows.isEmpty())
@@ -133,6 +136,8 @@ void RankListModel::resetRows(bool checkAll)
         r.result.clear();
         r.date.clear();
         r.image = RowImage::None;
+        r.change = RankChange::None;
+        r.changeTip.clear();
         if (checkAll)
             r.checked = true;
     }

@@ -1,15 +1,18 @@
 #pragma once
 
-#include "submission/EngineRowImages.h"
+#include "RankResult.h"
+#include "submission/RowImage.h"
 
 #include <QAbstractTableModel>
-#include <QIcon>
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 // The rows of RankView, one per rank engine: caption, check mark, the result
 // cell (a short HTML text the view renders), the date cell and the row icon.
-// The check works on this model, so it runs without a window.
+// The check works on this model, so it runs without a window; the window
+// supplies the pictures (row icon, change arrow) through setDecorations().
 class RankListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,7 +27,14 @@ public:
         QString date;
         RowImage image = RowImage::None;
         bool checked = true;
+        // Against the engine's previous stored check; shown beside the result
+        // as a picture, the previous result in the result cell's tooltip.
+        RankChange change = RankChange::None;
+        QString changeTip;
     };
+
+    // The picture for a cell of a row, or an invalid QVariant for none.
+    using Decorations = std::function<QVariant(const Row& row, int column)>;
 
     explicit RankListModel(QObject* parent = nullptr);
 
@@ -47,6 +57,8 @@ public:
     void setResult(int row, const QString& html);
     void setDate(int row, const QString& text);
     void setRowImage(int row, RowImage image);
+    void setChange(int row, RankChange change, const QString& tip);
+    void setDecorations(Decorations decorations) { m_decorations = std::move(decorations); }
     // Empties every row's cells and removes its icon; with checkAll, checks every row too.
     void resetRows(bool checkAll);
 
@@ -54,5 +66,5 @@ private:
     void changed(int row, int firstColumn, int lastColumn, const QList<int>& roles);
 
     QVector<Row> m_rows;
-    mutable QIcon m_runningIcon;
+    Decorations m_decorations;
 };

@@ -1,8 +1,11 @@
 #include "TRankingPage.h"
 
 #include "RankCheck.h"
+#include "RankHistory.h"
 #include "RankListModel.h"
+#include "RankRecorder.h"
 
+#include "history/HistoryStore.h"
 #include "net/THttpCli.h"
 #include "submission/EngineRowImages.h"
 #include "submission/ListFile.h"
@@ -13,10 +16,13 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -27,6 +33,41 @@ template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+// The change against the previous check, drawn beside the result: a green
+// arrow up, a red arrow down, a grey bar for the same place, a grey ring
+// when the previous check failed.
+QIcon changeIcon(RankChange change)
+{
+    if (change == RankChange::None)
+        return QIcon();
+    QPixmap pixmap(12, 12);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    QPainterPath path;
+    switch (change) {
+    case RankChange::Up:
+    case RankChange::WasNotFound:
+        path.addPolygon(QPolygonF({QPointF(6, 1), QPointF(11, 9), QPointF(1, 9)}));
+        p.fillPath(path, QColor(0x2c, 0xa0, 0x2c));
+        break;
+    case RankChange::Down:
+        path.addPolygon(QPolygonF({QPointF(1, 3), QPointF(11, 3), QPointF(6, 11)}));
+        p.fillPath(path, QColor(0xd6, 0x27, 0x28));
+        break;
+    case RankChange::Same:
+        p.fillRect(QRectF(1, 5, 10, 3), Qt::gray);
+        break;
+    case RankChange::WasError:
+    case RankChange::None:
+        p.setPen(QPen(Qt::gray, 2));
+        p.drawEllipse(QRectF(2, 2, 8, 8));
+        break;
+    }
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -51,6 +92,9 @@ TRankingPage::TRankingPage(QWidget* parent) : QWidget(parent)
     ComboBox2->setCurrentIndex(0);
     Button8 = named(new QPushButton(QStringLiteral("Rank"), this), "Button8");
     Button9 = named(new QPushButton(QStringLiteral("Cancel"), this), "Button9");
+    HistoryButton = named(new QPushButton(QStringLiteral("History"), this), "HistoryButton");
+    m_historyStatus = named(new QLabel(this), "RankHistoryStatus");
+    m_historyStatus->hide();
 
     RankView = named(new QTableView(this), "RankView");
     RankView->setModel(m_model);
@@ -75,6 +119,22 @@ TRankingPage::TRankingPage(QWidget* parent) : QWidget(parent)
         RankView);
     RankView->setItemDelegateForColumn(RankListModel::ResultColumn, m_resultDelegate);
     RankView->setMouseTracking(true);
+    m_model->setDecorations([running = QIcon(), changes = QHash<int, QIcon>()](const RankListModel::Row& row,
+                                                                               int column) mutable -> QVariant {
+        // Only the running mark is ever a row icon.
+        if (column == RankListModel::EnginesColumn && row.image == RowImage::Running) {
+            if (running.isNull())
+                running = EngineRowImages::icon(RowImage::Running);
+            return running;
+        }
+        if (column == RankListModel::ResultColumn && row.change != RankChange::None) {
+            auto it = changes.find(int(row.change));
+            if (it == changes.end())
+                it = changes.insert(int(row.change), changeIcon(row.change));
+            return it.value();
+        }
+        return QVariant();
+    });
 
     auto* form = new QGridLayout;
     form->addWidget(new QLabel(QStringLiteral("Keyword"), this), 0, 0);
@@ -86,16 +146,20 @@ TRankingPage::TRankingPage(QWidget* parent) : QWidget(parent)
     depth->addWidget(ComboBox2);
     depth->addStretch(1);
     depth->addWidget(Button8);
+    depth->addWidget(HistoryButton);
     depth->addWidget(Button9);
     form->addLayout(depth, 2, 1);
     form->setColumnStretch(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(RankView, 1);
+    layout->addWidget(m_historyStatus);
 
     connect(Button8, &QPushButton::clicked, this, &TRankingPage::Button8Click);
     connect(Button9, &QPushButton::clicked, this, &TRankingPage::Button9Click);
     connect(m_resultDelegate, &HtmlCellDelegate::linkActivated, this, &TRankingPage::openListing);
+    connect(HistoryButton, &QPushButton::clicked, this,
+            [this] { emit historyRequested(ComboBox1->currentText(), RankUrl->text()); });
 }
 
 TRankingPage::~TRankingPage()
@@ -115,6 +179,29 @@ void TRankingPage::endRunningCheck()
     m_running->cancel();
     HttpRank->CancelRequest();
     m_running = nullptr;
+}
+
+RankHistory* TRankingPage::rankHistory()
+{
+    if (m_history)
+        return m_history.get();
+    auto store = std::make_unique<HistoryStore>(m_programDir);
+    QString problem;
+    if (!store->open()) {
+        problem = store->errorText();
+    } else {
+        auto history = std::make_unique<RankHistory>(*store);
+        if (history->ensure()) {
+            m_store = std::move(store);
+            m_history = std::move(history);
+            m_historyStatus->hide();
+            return m_history.get();
+        }
+        problem = history->errorText();
+    }
+    m_historyStatus->setText(QStringLiteral("Rank results are not kept: %1").arg(problem));
+    m_historyStatus->show();
+    return nullptr;
 }
 
 void TRankingPage::loadRankList()
@@ -156,6 +243,15 @@ void TRankingPage::Button8Click()
 
     RankCheck check(m_model, HttpRank);
     check.setEngineFile(rankListPath());
+    RankHistory* history = rankHistory();
+    RankRecorder recorder(&check, history);
+    recorder.setModel(m_model);
+    if (history)
+        connect(&recorder, &RankRecorder::recorded, this, &TRankingPage::rankStored);
+    connect(&recorder, &RankRecorder::storeFailed, this, [this](const QString& text) {
+        m_historyStatus->setText(QStringLiteral("Rank results are not kept: %1").arg(text));
+        m_historyStatus->show();
+    });
     m_running = &check;
     QPointer<TRankingPage> self(this);
     QString error;

@@ -1,15 +1,22 @@
 #pragma once
 
+#include "RankCheck.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
+class HistoryStore;
 class HtmlCellDelegate;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTableView;
 class RankCheck;
+class RankHistory;
 class RankListModel;
 class THttpCli;
 
@@ -20,7 +27,7 @@ class TRankingPage : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr const char* RankAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1;)";
+    static constexpr const char* RankAgent = RankCheck::Agent;
 
     explicit TRankingPage(QWidget* parent = nullptr);
     ~TRankingPage() override;
@@ -34,6 +41,7 @@ public:
     QComboBox* ComboBox2 = nullptr; // "Check Ranking in Top"
     QPushButton* Button8 = nullptr; // "Rank"
     QPushButton* Button9 = nullptr; // "Cancel" / "Reset"
+    QPushButton* HistoryButton = nullptr; // "History": the Rank History window
     QTableView* RankView = nullptr;
     THttpCli* HttpRank = nullptr;
 
@@ -49,15 +57,25 @@ public slots:
 signals:
     // The check is over or cancelled: the main window's attention flasher stops.
     void flashStopRequested();
+    // "History": show the stored checks of this keyword and address.
+    void historyRequested(const QString& keyword, const QString& url);
+    // A row's result has been stored in the rank history.
+    void rankStored();
 
 private:
     QString rankListPath() const;
     void openListing(const QString& address);
     // Ends a running check without touching the rows.
     void endRunningCheck();
+    // The rank history, opened on first use; null (and said below the list)
+    // when the store cannot be used, and the check goes on without it.
+    RankHistory* rankHistory();
 
     QString m_programDir;
     RankListModel* m_model = nullptr;
     HtmlCellDelegate* m_resultDelegate = nullptr;
     QPointer<RankCheck> m_running;
+    QLabel* m_historyStatus = nullptr;
+    std::unique_ptr<HistoryStore> m_store;
+    std::unique_ptr<RankHistory> m_history;
 };

@@ -2,6 +2,9 @@
 
 #include "SandboxRouter.h"
 
+#include <QHash>
+
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +17,37 @@ qint64 number(const QByteArray& text, qint64 fallback)
     bool ok = false;
     const qint64 n = text.trimmed().toLongLong(&ok);
     return ok && n >= -MaxOffset && n <= MaxOffset ? n : fallback;
+}
+
+int defaultDrift = 0;
+
+// Per engine, keyword and site: how many checks have asked for its first
+// page, and where the last one put the site.
+struct Drifting
+{
+    quint64 checks = 0;
+    qint64 rank = 0;
+};
+QHash<QByteArray, Drifting> drifting;
+
+// Where a drifting site stands in a new check: its own rank in the first
+// check, then up to `drift` places either way from it, never where the
+// check before put it, and never above rank 1.
+qint64 nextRank(qint64 rank, qint64 drift, const QByteArray& key, Drifting& state)
+{
+    qint64 next = rank;
+    if (state.checks > 0) {
+        const quint64 mixed = (quint64(qHash(key)) + state.checks * 7919u) * 2654435761u;
+        next = rank + qint64((mixed >> 16) % quint64(2 * drift + 1)) - drift;
+        if (next == state.rank)
+            next = next < rank + drift ? next + 1 : next - 1;
+        next = std::max<qint64>(1, next);
+        if (next == state.rank)
+            next = state.rank + 1;
+    }
+    ++state.checks;
+    state.rank = next;
+    return next;
 }
 
 QByteArray escaped(const QByteArray& text)
@@ -47,8 +81,17 @@ SandboxResponse resultPage(const SandboxRequest& request)
     const qint64 base = number(request.queryValue("base"), 0);
     const qint64 start = number(request.queryValue("start"), base);
     const QByteArray site = request.queryValue("site");
-    const qint64 siteRank = site.isEmpty() ? 0 : number(request.queryValue("rank"), 0);
+    qint64 siteRank = site.isEmpty() ? 0 : number(request.queryValue("rank"), 0);
     const qint64 first = start - base + 1;
+    const qint64 drift = std::clamp<qint64>(number(request.queryValue("drift"), defaultDrift), 0, 1000);
+    if (drift > 0 && siteRank > 0) {
+        // A check starts at its first page: that request moves the site for the pages after it.
+        const QByteArray key = request.path + '\n' + keyword + '\n' + site + '\n' + QByteArray::number(siteRank) +
+                               '\n' + QByteArray::number(base);
+        Drifting& state = drifting[key];
+        // A page after the first belongs to the check that asked for the first.
+        siteRank = start == base || state.checks == 0 ? nextRank(siteRank, drift, key, state) : state.rank;
+    }
 
     QByteArray list;
     for (qint64 rank = first; rank < first + ResultsPerPage; ++rank) {
@@ -71,6 +114,11 @@ SandboxResponse resultPage(const SandboxRequest& request)
 } // namespace
 
 namespace SearchSite {
+
+void setDefaultDrift(int drift)
+{
+    defaultDrift = std::clamp(drift, 0, 1000);
+}
 
 void addPaths(SandboxRouter& router)
 {

@@ -10,8 +10,14 @@ class SandboxRouter;
 // result at rank R links to site; every other result is a made-up address.
 // Without site or rank the address appears nowhere. Values are percent-decoded
 // ("+" is a blank), so a site holding "&" is written "%26".
+// With drift=D (or the sandbox's default drift), the site moves from one
+// check to the next: the first check finds it at rank R, each later check
+// (a request for the first page starts one) up to D places either way,
+// never at the same place twice running and never above rank 1.
 //   /search-error  500 Internal Server Error, for any query
 namespace SearchSite {
 void addPaths(SandboxRouter& router);
+// The drift for queries without drift=; 0 (none) unless set.
+void setDefaultDrift(int drift);
 
 }

@@ -2,6 +2,7 @@
 #include "sandbox/IndexNowSite.h"
 #include "sandbox/QuitOnSignal.h"
 #include "sandbox/SandboxServer.h"
+#include "sandbox/SearchSite.h"
 #include "sandbox/UpdateService.h"
 
 #include <QCommandLineParser>
@@ -62,6 +63,12 @@ int main(int argc, char* argv[])
         QStringLiteral("Serve /<key>.txt and accept the key at /indexnow, as if its key file had just been "
                        "uploaded (repeatable)."),
         QStringLiteral("key"));
+    const QCommandLineOption driftOption(
+        QStringLiteral("rank-drift"),
+        QStringLiteral("Move the chosen site on /search up to this many places between checks (0 to 1000; "
+                       "a query's own drift= wins)."),
+        QStringLiteral("places"));
+    parser.addOption(driftOption);
     parser.addOption(portOption);
     parser.addOption(logOption);
     parser.addOption(exitOption);
@@ -82,6 +89,13 @@ int main(int argc, char* argv[])
                             .arg(parser.value(exitOption)));
     }
 
+    if (parser.isSet(driftOption)) {
+        const int drift = parser.value(driftOption).toInt(&ok);
+        if (!ok || drift < 0 || drift > 1000)
+            return fail(QStringLiteral("--rank-drift wants whole places from 0 to 1000, not \"%1\"")
+                            .arg(parser.value(driftOption)));
+        SearchSite::setDefaultDrift(drift);
+    }
     if (parser.isSet(dataOption)) {
         const QDir data(parser.value(dataOption));
         if (!data.exists())

@@ -2,7 +2,9 @@
 #include "net/THttpCli.h"
 #include "projects/ProjectEditorPage.h"
 #include "ranking/RankCheck.h"
+#include "ranking/RankHistoryWindow.h"
 #include "ranking/RankListModel.h"
+#include "ranking/RankSummaryModel.h"
 #include "ranking/TRankingPage.h"
 #include "sandbox/SandboxServer.h"
 #include "support/ScriptedDialogs.h"
@@ -99,6 +101,7 @@ private slots:
     void malformedInputEndsTheCheck();
     void bigPageKeepsTheWindowLive();
     void mainWindowWiring();
+    void historyWindowFromButtonAndMenu();
     void linkOpensTheListing();
 };
 
@@ -416,6 +419,42 @@ void TestRankCheck::mainWindowWiring()
     QCOMPARE(window.currentPage(), TSubmitMain::Page::Ranking);
     QVERIFY(page->model()->isChecked(0));
     QCOMPARE(page->model()->row(1).result, QString());
+}
+
+void TestRankCheck::historyWindowFromButtonAndMenu()
+{
+    ScriptedServer server;
+    server.play({Hit, Miss});
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/ranking.ist"),
+              (engine(QStringLiteral("One"), server) + "\r\n" + engine(QStringLiteral("Two"), server) + "\r\n").toUtf8());
+    TSubmitMain window;
+    TRankingPage* page = window.RankingPage;
+    page->ComboBox1->setEditText(QStringLiteral("web design"));
+    page->RankUrl->setText(Site);
+    page->Button8Click();
+
+    // "History" opens the window for the keyword and address shown, with what the check stored.
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("HistoryButton")));
+    page->HistoryButton->click();
+    auto* history = window.findChild<RankHistoryWindow*>(QStringLiteral("RankHistoryWindow"));
+    QVERIFY(history);
+    QVERIFY(history->isVisible());
+    QCOMPARE(history->KeywordBox->currentText(), QStringLiteral("web design"));
+    QCOMPARE(history->UrlBox->currentText(), Site);
+    QCOMPARE(history->summary()->rowCount(), 2);
+    QCOMPARE(history->chartModel().rows().size(), 2);
+    QCOMPARE(history->chartModel().engines().at(0).segments.at(0).first().at.y(), 10.0);
+    QCOMPARE(history->chartModel().engines().at(1).notFound.size(), 1);
+
+    // The menu item opens the same window, for what the page shows now.
+    history->hide();
+    page->ComboBox1->setEditText(QStringLiteral("other words"));
+    window.findChild<QAction*>(QStringLiteral("RankHistory1"))->trigger();
+    QCOMPARE(window.findChildren<RankHistoryWindow*>().size(), 1);
+    QVERIFY(history->isVisible());
+    QCOMPARE(history->KeywordBox->currentText(), QStringLiteral("other words"));
+    QCOMPARE(history->summary()->rowCount(), 0);
 }
 
 void TestRankCheck::linkOpensTheListing()

@@ -1,0 +1,6 @@
+#pragma once
+
+// The row-state images of the engine view (ImageList1) by index:
+// 0 failed, 1 running, 2 finished OK, 3 timed out. Kept apart from the
+// drawings so models without a GUI can name them.
+enum class RowImage { None = -1, Failed = 0, Running = 1, Ok = 2, TimedOut = 3 };
