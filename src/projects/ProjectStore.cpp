@@ -1,5 +1,7 @@
 #include "ProjectStore.h"
 
+#include "ProjectCatalog.h"
+
 #include "ProjectFields.h"
 #include "ProjectFile.h"
 #include "ProjectIndex.h"
@@ -42,24 +44,10 @@ void ProjectStore::exclusive(std::function<void()> operation)
 void ProjectStore::loadIndex()
 {
     exclusive([this] {
-        QList<QPair<QString, QString>> pairs;
-        try {
-            pairs = ProjectIndex::load(m_programDir);
-        } catch (const std::exception&) {
-            pairs.clear();
-        }
-        QStringList names = ProjectIndex::namesFrom(pairs);
         // A hand-edited entry that no save could have made is never used as
         // a file name; it is left out, and the user is told once.
         QStringList unsafe;
-        names.erase(std::remove_if(names.begin(), names.end(),
-                                   [&unsafe](const QString& name) {
-                                       if (!ProjectName::isInvalid(name))
-                                           return false;
-                                       unsafe << name;
-                                       return true;
-                                   }),
-                    names.end());
+        const QStringList names = ProjectCatalog::loadNames(m_programDir, &unsafe);
         m_model->setNames(names);
         emit countChanged(m_model->count());
         if (!unsafe.isEmpty())

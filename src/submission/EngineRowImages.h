@@ -1,10 +1,10 @@
 #pragma once
 
+#include "RowImage.h"
+
 #include <QIcon>
 
-// The row-state images of the engine view (ImageList1), drawn here:
-// 0 failed, 1 running, 2 finished OK, 3 timed out.
-enum class RowImage { None = -1, Failed = 0, Running = 1, Ok = 2, TimedOut = 3 };
+// The row-state images of the engine view (ImageList1), drawn here.
 
 namespace EngineRowImages {
 
