@@ -135,7 +135,10 @@ int runSubmitCommand(CliContext& context, const QStringList& arguments)
         boxes.ffaClassifieds = ffa;
         boxes.batchSites = batch;
     }
-    const long long total = EngineFilter::apply(rows, EngineFilter::Scope::All, boxes);
+    // The passes the window makes when it has loaded the database.
+    EngineFilter::apply(rows, EngineFilter::Scope::SearchEngines, boxes);
+    EngineFilter::apply(rows, EngineFilter::Scope::FfaClassifieds, boxes);
+    const long long total = EngineFilter::apply(rows, EngineFilter::Scope::BatchSites, boxes);
     if (total == 0) {
         context.error(QStringLiteral("No engine row is selected for this run."));
         return CliExit::Failed;

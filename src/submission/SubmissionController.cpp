@@ -27,8 +27,13 @@ const int kRowsBetweenClockLooks = 4096;
 SubmissionController::SubmissionController(RunEngineRows* engines, const EngineDatabase* database,
                                            ProjectListModel* projects, LiveSubmitter* live, QObject* parent)
     : QObject(parent), m_engines(engines), m_database(database), m_projects(projects), m_live(live),
-      m_ports([] { return 10; }), m_timeout([] { return 40; })
+      m_ports([] { return 10; }), m_timeout([] { return 40; }), m_buildTimer(new QTimer(this))
 {
+    // A zero-interval timer, not a posted call: timers due before it (a
+    // repaint, a progress look) run between two units.
+    m_buildTimer->setSingleShot(true);
+    m_buildTimer->setInterval(0);
+    connect(m_buildTimer, &QTimer::timeout, this, &SubmissionController::buildUnit);
     setProgramDir(m_programDir);
     connect(m_live, &LiveSubmitter::requestFinished, this, &SubmissionController::requestFinished);
     connect(m_live, &LiveSubmitter::countsChanged, this, &SubmissionController::countsChanged);
@@ -114,14 +119,14 @@ void SubmissionController::buildUnit()
             if (++sinceLook < kRowsBetweenClockLooks || clock.elapsed() < qMax(m_eventIntervalMs, 1))
                 continue;
             emit buildProgress(i, QString(), -1);
-            QTimer::singleShot(0, this, &SubmissionController::buildUnit);
+            m_buildTimer->start();
             return;
         }
         m_queue.append({m_engines->engineName(i), i});
         sinceLook = 0;
-        if (clock.elapsed() >= m_eventIntervalMs && m_buildNext < m_buildRows) {
+        if (clock.elapsed() >= m_eventIntervalMs) {
             emit buildProgress(i, m_queue.last().engine, i);
-            QTimer::singleShot(0, this, &SubmissionController::buildUnit);
+            m_buildTimer->start();
             return;
         }
     }

@@ -15,6 +15,7 @@
 
 class EngineDatabase;
 class ProjectListModel;
+class QTimer;
 class RunEngineRows;
 
 // The run without a window: from "Submit" until every checked Project has
@@ -128,4 +129,6 @@ private:
     // Requests the descriptors allow at once, taken at each Project's start.
     int m_socketCap = 1;
     int m_eventIntervalMs = 15;
+    // Runs the next unit of the list building from the event loop.
+    QTimer* m_buildTimer;
 };

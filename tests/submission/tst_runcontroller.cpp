@@ -12,6 +12,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -193,7 +194,8 @@ void TestRunController::stopKeepsFinishedRows_data()
 {
     QTest::addColumn<int>("quick");
     QTest::addColumn<int>("stalled");
-    QTest::newRow("some finished") << 3 << 4;
+    // Few enough that every stalled one has started when the quick ones are done.
+    QTest::newRow("some finished") << 3 << 2;
     QTest::newRow("none finished") << 0 << 2;
 }
 
@@ -242,7 +244,7 @@ void TestRunController::buildReturnsToTheEventLoop()
     f.run.PumpSubmissions();
     QCOMPARE(f.run.inFlightCount(), 0);
     QVERIFY(built.wait(5000));
-    QCOMPARE(progress.size(), 3);
+    QCOMPARE(progress.size(), 4);
     QCOMPARE(progress.at(1).at(2).toInt(), 1);
     QVERIFY(!f.run.building());
     QSignalSpy finished(&f.run, &SubmissionController::finished);
