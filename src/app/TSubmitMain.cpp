@@ -17,6 +17,7 @@
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineFilter.h"
 #include "submission/IndexNowKeyCheck.h"
+#include "submission/EngineModel.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/ManualEnginesPage.h"
 #include "submission/SubmissionRun.h"

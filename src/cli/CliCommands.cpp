@@ -3,6 +3,8 @@
 #include "AuditCommand.h"
 #include "RankCommand.h"
 #include "RankHistoryCommand.h"
+#include "ProjectsCommand.h"
+#include "SubmitCommand.h"
 
 const QList<CliCommand>& cliCommands()
 {
@@ -11,6 +13,8 @@ const QList<CliCommand>& cliCommands()
         {"audits", "list the stored audit crawls", &runAuditsCommand},
         {"rank", "check a site's rank for a keyword and keep the results", &runRankCommand},
         {"rank-history", "export the stored rank checks of a keyword and site as CSV", &runRankHistoryCommand},
+        {"submit", "submit a Project to the engines the window would check, and write its report", &runSubmitCommand},
+        {"projects", "list the Projects, one NAME URL per line", &runProjectsCommand},
     };
     return commands;
 }

@@ -1,5 +1,6 @@
 #include "ProjectStore.h"
 
+
 #include "ProjectFields.h"
 #include "ProjectFile.h"
 #include "ProjectIndex.h"

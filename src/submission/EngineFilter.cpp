@@ -1,10 +1,10 @@
 #include "EngineFilter.h"
 
-#include "EngineModel.h"
+#include "RunEngineRows.h"
 
 namespace EngineFilter {
 
-long long apply(EngineModel& model, Scope scope, const Boxes& boxes, const Tick& tick)
+long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes, const Tick& tick)
 {
     const bool all = scope == Scope::All;
     long long total = 0;
@@ -53,7 +53,7 @@ long long apply(EngineModel& model, Scope scope, const Boxes& boxes, const Tick&
     return total;
 }
 
-long long recount(EngineModel& model, const Tick& tick)
+long long recount(RunEngineRows& model, const Tick& tick)
 {
     long long total = 0;
     for (int i = 0; i < model.count(); ++i) {

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class EngineModel;
+class RunEngineRows;
 
 // The type filter boxes of the "Auto Submit Engines" panel, and the passes
 // that set the engine check marks from them and count the "Total".
@@ -27,9 +27,9 @@ using Tick = std::function<void()>;
 // set quietly: `tick` runs after each row and, before it lets events run,
 // calls model.flushChecks() so the views see them.
 // Rows added or removed by events during the pass are taken as they stand.
-long long apply(EngineModel& model, Scope scope, const Boxes& boxes, const Tick& tick = {});
+long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes, const Tick& tick = {});
 
 // "Total" from the checked rows: N for a batch row, 1 for any other.
-long long recount(EngineModel& model, const Tick& tick = {});
+long long recount(RunEngineRows& model, const Tick& tick = {});
 
 } // namespace EngineFilter

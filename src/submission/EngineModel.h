@@ -1,33 +1,17 @@
 #pragma once
 
+#include "EngineRow.h"
 #include "EngineRowImages.h"
-#include "EngineType.h"
+#include "RunEngineRows.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QVector>
 
-// One row of the engine view: the cells, its check mark and its state image.
-struct EngineRow
-{
-    QString name;
-    QString siteUrl;
-    QString result;
-    QString date;
-    QString type;
-    EngineKind kind = EngineKind::Other;
-    int weight = 1; // submissions the row stands for: N of a batch type, else 1
-    RowImage image = RowImage::None;
-    bool checked = false;
-
-    // A fresh, unchecked row with empty result cells and no image.
-    static EngineRow fromLine(const QString& line);
-};
-
 // The rows of the "Auto Submit Engines" view, addressed by position (the
 // submission queue stores positions). Check marks, cells and state images
 // live here; the filters, the recount and the run work on this model.
-class EngineModel : public QAbstractTableModel
+class EngineModel : public QAbstractTableModel, public RunEngineRows
 {
     Q_OBJECT
 
@@ -48,9 +32,9 @@ public:
     void clear();
     void removeEngine(int row);
 
-    int count() const { return static_cast<int>(m_rows.size()); }
+    int count() const override { return static_cast<int>(m_rows.size()); }
     bool isValidRow(int row) const { return row >= 0 && row < m_rows.size(); }
-    const EngineRow& row(int row) const { return m_rows.at(row); }
+    const EngineRow& row(int row) const override { return m_rows.at(row); }
     QString engineName(int row) const { return m_rows.at(row).name; }
     QString engineType(int row) const { return m_rows.at(row).type; }
     // N for a batch row (1 when N is not a whole number), 1 for every other.
@@ -62,8 +46,8 @@ public:
     // Sets a mark without telling the views; flushChecks() tells them of
     // every mark changed since the last flush, in one range. For passes over
     // many rows.
-    void setCheckedQuietly(int row, bool checked);
-    void flushChecks();
+    void setCheckedQuietly(int row, bool checked) override;
+    void flushChecks() override;
     // The user's toggle: flips the mark and emits checkToggled.
     void toggleByUser(int row);
     QVector<int> checkedRows() const;
@@ -71,11 +55,11 @@ public:
     // What the run writes into a row.
     void setResult(int row, const QString& text);
     void setDate(int row, const QString& text);
-    void setRowImage(int row, RowImage image);
+    void setRowImage(int row, RowImage image) override;
     // The three at once, as a request ends: one change told to the views, not three.
-    void setOutcome(int row, const QString& result, RowImage image, const QString& date);
+    void setOutcome(int row, const QString& result, RowImage image, const QString& date) override;
     // Empties "Result" and "Date" and removes the image.
-    void clearResult(int row);
+    void clearResult(int row) override;
 
 signals:
     // The user changed a row's check box (click, the check area or the keyboard).

@@ -1,6 +1,6 @@
 #include "LiveSubmitter.h"
 
-#include "EngineModel.h"
+#include "RunEngineRows.h"
 #include "IndexNowRequest.h"
 #include "RequestComposer.h"
 #include "net/THttpCli.h"
@@ -10,7 +10,7 @@
 
 #include <exception>
 
-LiveSubmitter::LiveSubmitter(EngineModel* engines, QObject* parent)
+LiveSubmitter::LiveSubmitter(RunEngineRows* engines, QObject* parent)
     : QObject(parent), m_engines(engines), m_timer5(new QTimer(this))
 {
     m_timer5->setObjectName(QStringLiteral("Timer5"));
@@ -200,6 +200,7 @@ void LiveSubmitter::FinishEngineRequest(THttpCli* client)
             break;
         }
         emit countsChanged(m_ok, m_failed, m_timedOut);
+        emit rowFinished(row, result.code, result.text, resultClass);
     }
 
     m_inFlight.removeIf([client](const InFlight& e) { return e.client == client; });
@@ -217,6 +218,7 @@ void LiveSubmitter::SettleWithoutRequest(int row, const QString& text)
                 m_engines->setOutcome(row, text, RowImage::Failed, outcomeDate());
                 m_failed += m_engines->submissionWeight(row);
                 emit countsChanged(m_ok, m_failed, m_timedOut);
+                emit rowFinished(row, 0, text, ResultClass::Failed);
             }
             emit requestFinished();
         },

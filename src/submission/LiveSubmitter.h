@@ -10,7 +10,7 @@
 
 #include <functional>
 
-class EngineModel;
+class RunEngineRows;
 class QTimer;
 class THttpCli;
 
@@ -34,7 +34,7 @@ class LiveSubmitter : public QObject
     Q_OBJECT
 
 public:
-    explicit LiveSubmitter(EngineModel* engines, QObject* parent = nullptr);
+    explicit LiveSubmitter(RunEngineRows* engines, QObject* parent = nullptr);
     ~LiveSubmitter() override;
 
     static ResultClass classify(int code);
@@ -80,6 +80,9 @@ signals:
     // A request has ended and its row, counter and date are written.
     void requestFinished();
     void countsChanged(int ok, int failed, int timedOut);
+    // A row's request has ended with this status (code 0: the row was not
+    // sent); emitted before requestFinished.
+    void rowFinished(int row, int code, const QString& text, ResultClass resultClass);
 
 public slots:
     void Timer5Timer();
@@ -98,7 +101,7 @@ private:
     InFlight* entryOf(THttpCli* client);
     void setResult(InFlight& entry, int code, const QString& text);
 
-    EngineModel* m_engines;
+    RunEngineRows* m_engines;
     QTimer* m_timer5;
     QList<InFlight> m_inFlight;
     int m_timeoutTick = 0;

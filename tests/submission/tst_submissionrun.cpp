@@ -628,6 +628,8 @@ void TestSubmissionRun::progressWhileBuildingShowsATakenEntry()
     });
     probe.start(0);
     f.run.Button6Click();
+    // The list is built in units that return to the event loop.
+    QVERIFY(f.waitForMessage(QStringLiteral("No Project Selected")));
     probe.stop();
 
     QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("No Project Selected"));

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The Projects of a program directory without a window: the names the
+// project index lists, as the project list takes them at start-up, and what
+// each Project's file holds.
+class ProjectCatalog
+{
+public:
+    // The names of the index in its numbering; a missing or unreadable index
+    // gives none. A hand-edited entry that no save could have made is never
+    // used as a file name: it is left out and named in `unsafe`.
+    static QStringList loadNames(const QString& programDir, QStringList* unsafe = nullptr);
+
+    // One key of a Project's file; empty when the file or key is missing.
+    static QString value(const QString& programDir, const QString& name, const QString& key);
+};
