@@ -156,6 +156,8 @@ void TRankingPage::Button8Click()
 
     RankCheck check(m_model, HttpRank);
     check.setEngineFile(rankListPath());
+    if (m_timeoutSeconds)
+        check.setIdleTimeoutMs(qMax(1, m_timeoutSeconds()) * 1000);
     m_running = &check;
     QPointer<TRankingPage> self(this);
     QString error;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class HtmlCellDelegate;
 class QComboBox;
 class QLineEdit;
@@ -26,6 +28,9 @@ public:
     ~TRankingPage() override;
 
     void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    // The program's Timeout in seconds, read when a check starts: each page fetch that
+    // receives nothing for that long ends as a failed page.
+    void setTimeoutSource(std::function<int()> seconds) { m_timeoutSeconds = std::move(seconds); }
     RankListModel* model() const { return m_model; }
     bool isChecking() const { return !m_running.isNull(); }
 
@@ -57,6 +62,7 @@ private:
     void endRunningCheck();
 
     QString m_programDir;
+    std::function<int()> m_timeoutSeconds;
     RankListModel* m_model = nullptr;
     HtmlCellDelegate* m_resultDelegate = nullptr;
     QPointer<RankCheck> m_running;

@@ -278,7 +278,7 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     if (SpiderCK->isChecked() && m_crawling) {
         const int found = m_links.foundCount();
         m_links.scan(
-            HttpMap->URL(), m_scope, [this](const QString& text) { m_spider->setStatus(text); },
+            HttpMap->URL(), m_scopeRule, [this](const QString& text) { m_spider->setStatus(text); },
             [this](const QString& url) { return robotsRefusal(url); });
         if (m_links.foundCount() != found) {
             Label13->setText(QStringLiteral("Extracting Urls..") + QString::number(m_links.foundCount()));
@@ -306,12 +306,12 @@ void ImportWizardPage::beginGet()
     m_pageTimer->start(m_pageTimeoutMs);
 }
 
-void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
+void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int Error)
 {
     m_pageTimer->stop();
     if (m_fetchingRobots) {
         m_fetchingRobots = false;
-        robotsDone();
+        robotsDone(Error);
         return;
     }
     m_scanner.finish();
@@ -424,6 +424,7 @@ void ImportWizardPage::spiderStart()
     m_scope = SpiderRules::scope(address);
     m_startHost = SpiderRules::hostAndPort(address);
     m_startProto = address.proto.isEmpty() ? QStringLiteral("http") : address.proto;
+    m_scopeRule = SpiderRules::scopeOf(m_startProto, m_scope);
     m_robots = RobotsTxt::allowAll();
     m_pagesFetched = 0;
     m_nameHint = 1;
@@ -457,7 +458,7 @@ void ImportWizardPage::fetchRobots()
     beginGet();
 }
 
-void ImportWizardPage::robotsDone()
+void ImportWizardPage::robotsDone(int error)
 {
     const int code = HttpMap->ResponseCode();
     if (m_robotsGaveUp) {
@@ -465,6 +466,9 @@ void ImportWizardPage::robotsDone()
     } else if (HttpMap->ResponseHeader().isEmpty() && code != 0) {
         // No answer at all: the client's own failure, not the site's.
         m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt unreachable, nothing may be fetched"));
+    } else if (error != 0) {
+        // Cut by the page timer or a network failure: the file is unreachable, whatever its status said.
+        m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt could not be read, nothing may be fetched"));
     } else if (code >= 500) {
         m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt answered %1, nothing may be fetched").arg(code));
     } else if (code >= 300) {
@@ -489,9 +493,9 @@ void ImportWizardPage::robotsDone()
 QString ImportWizardPage::robotsRefusal(const QString& url) const
 {
     const SpiderRules::Address address = SpiderRules::split(url);
-    // The rules are those of the start address's server; other servers are not asked.
-    if (SpiderRules::hostAndPort(address) != m_startHost)
-        return QString();
+    // Only the start address's server is crawled, so its rules cover every address fetched.
+    if (!SpiderRules::sameSite(address, m_scopeRule))
+        return QStringLiteral("Out of scope: %1").arg(url);
     const RobotsTxt::Verdict verdict = m_robots.check(address.path);
     if (verdict.allowed)
         return QString();
@@ -581,7 +585,11 @@ void ImportWizardPage::pageDone()
             return;
         }
         int waitMs = m_spider->delayMs();
-        waitMs = qMax(waitMs, static_cast<int>(m_robots.crawlDelay() * 1000));
+        waitMs = qMax(waitMs, m_robots.crawlDelayMs());
+        if (m_robots.crawlDelayCapped())
+            m_spider->setStatus(QStringLiteral("Crawl-delay of %1 s counts as %2 s")
+                                    .arg(m_robots.crawlDelay(), 0, 'g', 12)
+                                    .arg(RobotsTxt::MaxCrawlDelay));
         const int code = HttpMap->ResponseCode();
         if (code == 429 || code == 503) {
             int seconds = -1;

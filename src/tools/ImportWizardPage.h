@@ -115,7 +115,7 @@ private:
     // The crawl.
     void prepareSpider();
     void fetchRobots();
-    void robotsDone();
+    void robotsDone(int error);
     void nextPageStep();
     void pageDone();
     void finishCrawl(const QString& status, bool completed);
@@ -143,6 +143,7 @@ private:
     bool m_crawling = false;
     QString m_siteName;
     QString m_scope;
+    SpiderRules::Scope m_scopeRule; // the scope as the links are tested against it
     QString m_startHost; // host and port the robots rules apply to
     QString m_startProto;
     RobotsTxt m_robots;
