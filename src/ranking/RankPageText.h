@@ -26,6 +26,6 @@ public:
     bool contains(const QString& mark) const;
 
 private:
-    QByteArray m_text; // each finished line followed by CR LF
+    QByteArray m_text;        // each finished line followed by CR LF
     bool m_pendingCr = false; // the last chunk ended with a CR, whose LF may open the next
 };

@@ -144,7 +144,7 @@ private:
     QString m_siteName;
     QString m_scope;
     SpiderRules::Scope m_scopeRule; // the scope as the links are tested against it
-    QString m_startHost; // host and port the robots rules apply to
+    QString m_startHost;            // host and port the robots rules apply to
     QString m_startProto;
     RobotsTxt m_robots;
     bool m_fetchingRobots = false;

@@ -61,7 +61,7 @@ QString effectivePort(const QString& proto, const QString& port)
     if (!port.isEmpty())
         return port;
     return proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? QStringLiteral("443")
-                                                                             : QStringLiteral("80");
+                                                                           : QStringLiteral("80");
 }
 
 } // namespace

@@ -79,8 +79,7 @@ public:
     // Scans the link buffer for links of the page at `pageUrl`. `status`
     // receives the duplicate texts, `allowed` (optional) refuses links by
     // another rule and says why. Returns the number of links accepted.
-    int scan(const QString& pageUrl, const SpiderRules::Scope& scope,
-             const std::function<void(const QString&)>& status,
+    int scan(const QString& pageUrl, const SpiderRules::Scope& scope, const std::function<void(const QString&)>& status,
              const std::function<QString(const QString&)>& allowed = {});
     // The same with a scope text, on the page's own scheme.
     int scan(const QString& pageUrl, const QString& scopeText, const std::function<void(const QString&)>& status,
