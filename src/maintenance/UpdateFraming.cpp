@@ -146,7 +146,8 @@ QString address(const QString& server, const QString& kind, const QString& user,
 const QList<Step>& steps()
 {
     static const QList<Step> table = {
-        {QStringLiteral("categories"), QStringLiteral("Category Map"), QStringLiteral("Status: Downloading Latest Category Map "),
+        {QStringLiteral("categories"), QStringLiteral("Category Map"),
+         QStringLiteral("Status: Downloading Latest Category Map "),
          QStringLiteral("Status: Downloading Latest Category Map "), QStringLiteral("Status: Category Map Updated "),
          QStringLiteral("Status: Category Map Updated"),
          QStringLiteral("Status: Updating the Category Map failed: the file is corrupt"),
@@ -159,9 +160,10 @@ const QList<Step>& steps()
         {QStringLiteral("engines"), QStringLiteral("Engines"), QStringLiteral("Status: Downloading Latest Engines "),
          QStringLiteral("Status: Downloading Latest Engines"), QStringLiteral("Status: Engines Updated "),
          QStringLiteral("Status: Engines Updated"),
-         QStringLiteral("Status: Updating the Engines failed: the file is corrupt"),
-         QStringLiteral("\\data\\data.ist"), Reload::EngineDatabase, true, LineRule::Engine},
-        {QStringLiteral("mandata"), QStringLiteral("Manual Engines"), QStringLiteral("Status: Downloading Latest Manual Engines "),
+         QStringLiteral("Status: Updating the Engines failed: the file is corrupt"), QStringLiteral("\\data\\data.ist"),
+         Reload::EngineDatabase, true, LineRule::Engine},
+        {QStringLiteral("mandata"), QStringLiteral("Manual Engines"),
+         QStringLiteral("Status: Downloading Latest Manual Engines "),
          QStringLiteral("Status: Downloading Latest Manual Engines"), QStringLiteral("Status: Manual Engines Updated "),
          QStringLiteral("Status: Manual Engines Updated"),
          QStringLiteral("Status: Updating the Manual Engines failed: the file is corrupt"),

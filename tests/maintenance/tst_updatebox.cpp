@@ -226,9 +226,10 @@ void TestUpdateBox::failedStepLeavesOldFile_data()
     QTest::newRow("error page") << "/update/nomarks-categories" << "catagory.ist"
                                 << QStringList{"", "Status: Updating the Category Map failed: the file is corrupt"}
                                 << all;
-    QTest::newRow("404 logged once") << "/update/404-mandata" << "datam.ist"
+    QTest::newRow("404 logged once") << "/update/404-mandata"
+                                     << "datam.ist"
                                      << QStringList{"Status: Failed : 404 Not Found", "Database Updates Complete"}
-                                      << QStringList{"rank", "engines", "filter", "filter"};
+                                     << QStringList{"rank", "engines", "filter", "filter"};
 }
 
 void TestUpdateBox::failedStepLeavesOldFile()
@@ -282,9 +283,9 @@ void TestUpdateBox::cancelDuringRankingGoesOn()
     QCOMPARE(f.dir.read(QStringLiteral("data/data.ist")), f.stored(QStringLiteral("data.ist")));
     QCOMPARE(f.dir.read(QStringLiteral("data/datam.ist")), f.stored(QStringLiteral("datam.ist")));
     const QStringList log = f.logLines();
-    QCOMPARE(log.mid(3, 3), QStringList({"Status: Downloading Latest Ranking ",
-                                         "Status: Failed : 404 Connection aborted on request",
-                                         "Status: Downloading Latest Engines"}));
+    QCOMPARE(log.mid(3, 3),
+             QStringList({"Status: Downloading Latest Ranking ", "Status: Failed : 404 Connection aborted on request",
+                          "Status: Downloading Latest Engines"}));
     QCOMPARE(f.reloads, QStringList({"engines", "filter", "manual", "filter"}));
 }
 
@@ -367,9 +368,8 @@ void TestUpdateBox::hostileListIsNotInstalled_data()
                                         << QByteArray() << "Status: Updating the Engines failed: the file is corrupt";
     QTest::newRow("NUL between the marks") << 2 << framed(good + QByteArray("E6=a|b|c|\0|\r\n", 15)) << QByteArray()
                                            << "Status: Updating the Engines failed: the file is corrupt";
-    QTest::newRow("junk between the marks")
-        << 2 << framed(junk(200000, 3)) << QByteArray()
-        << "Status: Updating the Engines failed: line 1 is not an engine line (";
+    QTest::newRow("junk between the marks") << 2 << framed(junk(200000, 3)) << QByteArray()
+                                            << "Status: Updating the Engines failed: line 1 is not an engine line (";
     QByteArray oneBad = engineLines(99) + "a line that is no engine\r\n";
     QTest::newRow("1 bad line in 100 is kept") << 2 << framed(oneBad) << oneBad << "Status: Engines Updated";
     QByteArray twoBad = engineLines(98);
@@ -425,9 +425,9 @@ void TestUpdateBox::bigListIsCancelledAtTheCap()
     const qint64 grown = peakResidentKb() - before;
     qInfo("500 MB list: update ended after %lld ms, peak resident memory grew by %lld kB", clock.elapsed(), grown);
     QCOMPARE(f.dir.read(QStringLiteral("data/catagory.ist")), OldList);
-    QCOMPARE(f.logLines().mid(0, 3), QStringList({"Status: Downloading Latest Category Map ",
-                                                  "Status: Failed : list larger than 64 MB",
-                                                  "Status: Downloading Latest Ranking "}));
+    QCOMPARE(f.logLines().mid(0, 3),
+             QStringList({"Status: Downloading Latest Category Map ", "Status: Failed : list larger than 64 MB",
+                          "Status: Downloading Latest Ranking "}));
     QCOMPARE(f.dir.read(QStringLiteral("data/data.ist")), engineLines(3));
     QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
 }

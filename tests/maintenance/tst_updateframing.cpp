@@ -71,14 +71,13 @@ void TestUpdateFraming::framedLines_data()
         << QStringList{"a", "", "b"};
     QTest::newRow("CR, LF and CR LF") << QByteArray("//// START ////\ra\nb\r\n//// END ////\n") << true
                                       << QStringList{"a", "b"};
-    QTest::newRow("nothing between") << QByteArray("//// START ////\r\n//// END ////\r\n") << true
-                                     << QStringList{};
+    QTest::newRow("nothing between") << QByteArray("//// START ////\r\n//// END ////\r\n") << true << QStringList{};
     QTest::newRow("END before START") << QByteArray("//// END ////\r\na\r\n//// START ////\r\nb\r\n") << false
                                       << QStringList{};
-    QTest::newRow("END on the START line") << QByteArray("//// START ////\r\n//// START ////a//// END ////\r\n")
-                                           << false << QStringList{};
-    QTest::newRow("marks not at a line start") << QByteArray(" //// START ////\r\na\r\n //// END ////\r\n") << false
-                                               << QStringList{};
+    QTest::newRow("END on the START line")
+        << QByteArray("//// START ////\r\n//// START ////a//// END ////\r\n") << false << QStringList{};
+    QTest::newRow("marks not at a line start")
+        << QByteArray(" //// START ////\r\na\r\n //// END ////\r\n") << false << QStringList{};
     QTest::newRow("lower-case marks") << QByteArray("//// start ////\r\na\r\n//// end ////\r\n") << false
                                       << QStringList{};
     QTest::newRow("NUL between") << QByteArray("//// START ////\r\na\0b\r\n//// END ////\r\n", 37) << false
