@@ -215,7 +215,10 @@ void MetaTagsPage::injectInto(const QString& path)
     const QByteArray original = readFileBytes(path);
     // The backup holds the file exactly as it was, readable by no one more than
     // the file, and exists before any test.
-    const QFileDevice::Permissions permissions = QFileInfo(path).permissions();
+    // The owner, group and other bits only: the "user" flags say what this process may do
+    // (root may write anything), and Qt writes them as owner bits.
+    const QFileDevice::Permissions permissions =
+        QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
     const QString backup = path + QStringLiteral(".bac");
     replaceFileBytes(backup, original, permissions);
 

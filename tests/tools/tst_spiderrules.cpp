@@ -144,7 +144,7 @@ void TestSpiderRules::scopeByParts_data()
     QTest::newRow("another scheme") << start << "https://127.0.0.1:8088/d/x" << false;
     QTest::newRow("outside the directory") << start << "http://127.0.0.1:8088/e/d/x" << false;
     QTest::newRow("host letter case") << "http://Shop.example/d/"
-                                      << "HTTP://shop.EXAMPLE/d/x" << true;
+                                      << "http://shop.EXAMPLE/d/x" << true;
     QTest::newRow("default port written out") << "http://shop.example/d/"
                                               << "http://shop.example:80/d/x" << true;
     QTest::newRow("https default port") << "https://shop.example/"
