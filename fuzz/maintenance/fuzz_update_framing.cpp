@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes as a downloaded list through the framing rules, and
 // the first line as a login value through the query rule: removing the marks
 // keeps the number of lines, a list without the exact marks is never
-// complete, and an encoded login cannot add a field or end the query.
+// complete, a framed list never holds a mark line or more lines than the
+// body, the line check never counts more bad lines than lines, and an encoded
+// login cannot add a field or end the query.
 #include "maintenance/UpdateFraming.h"
 
 #include <cstdint>
@@ -19,6 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (UF::removeMarks(lines).size() != lines.size())
         std::abort();
+
+    if (const std::optional<QStringList> framed = UF::framedLines(bytes)) {
+        if (framed->size() > lines.size())
+            std::abort();
+        for (const QString& line : *framed)
+            if (line.startsWith(UF::EndMark))
+                std::abort();
+        for (const UF::LineRule rule : {UF::LineRule::Engine, UF::LineRule::Rank}) {
+            const UF::LineCheck check = UF::checkLines(*framed, rule);
+            if (check.bad > check.nonEmpty || (check.bad > 0) != (check.firstBad > 0))
+                std::abort();
+        }
+    }
 
     const QString value = lines.value(0);
     const QString query = UF::query(QStringLiteral("engines"), value, value);

@@ -311,6 +311,7 @@ void TSubmitMain::runStartup()
     runCommand(this, [this] { m_projectStore->loadIndex(); });
     // Step 11: the rank-check list.
     RankingPage->setProgramDir(m_programDir);
+    RankingPage->setTimeoutSource([this] { return m_timeout; });
     runCommand(this, [this] { RankingPage->loadRankList(); });
 }
 

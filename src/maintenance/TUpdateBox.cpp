@@ -10,7 +10,6 @@
 #include "ui/ErrorReport.h"
 #include "settings/ProgramPaths.h"
 
-#include <QBuffer>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
 
 namespace SK = SettingsKeys;
@@ -149,6 +149,26 @@ void TUpdateBox::status(const QString& label, const QString& log)
 void TUpdateBox::HttpCli2DocData()
 {
     InfoLabel->setText(QStringLiteral("Status: ") + QString::number(HttpCli2->ReceivedBytes()));
+    // A list past the cap is not wanted at all: the download ends here.
+    if (!m_tooLarge && HttpCli2->ReceivedBytes() > UF::MaxListBytes) {
+        m_tooLarge = true;
+        HttpCli2->CancelRequest();
+    }
+}
+
+std::optional<QStringList> TUpdateBox::framedList(QFile& file)
+{
+    if (!file.flush() || file.size() == 0)
+        return std::nullopt;
+    // Mapped, so only the lines between the marks are ever copied.
+    if (uchar* bytes = file.map(0, file.size())) {
+        std::optional<QStringList> list =
+            UF::framedLines(QByteArrayView(reinterpret_cast<const char*>(bytes), file.size()));
+        file.unmap(bytes);
+        return list;
+    }
+    file.seek(0);
+    return UF::framedLines(file.readAll());
 }
 
 void TUpdateBox::Button1Click()
@@ -166,20 +186,26 @@ void TUpdateBox::Button1Click()
     Memo1->clear();
     // Step 2.
     for (const UF::Step& step : UF::steps()) {
-        // 2.1, 2.2.
-        QBuffer stream;
-        stream.open(QIODevice::ReadWrite);
+        // 2.1, 2.2. The download goes to a temporary file as it arrives, never into memory.
+        QTemporaryFile stream;
+        if (!stream.open()) {
+            status(UF::failedLine(QStringLiteral("no temporary file: ") + stream.errorString()));
+            if (step.filterAfter)
+                emit engineFilterRequested();
+            continue;
+        }
+        m_tooLarge = false;
         HttpCli2->setURL(UF::address(server, step.kind, user, password));
         HttpCli2->setReceiveStream(&stream);
         UpdateAbort->setEnabled(true);
         // 2.3.
         status(step.startLabel, step.startLog);
-        // 2.4.
+        // 2.4. A failed list gets one log line, whichever way it failed.
+        bool failed = false;
         try {
             HttpCli2->RunGet();
-            status(QStringLiteral("Status: Received ") + QString::number(stream.size()) + QStringLiteral(" bytes"));
         } catch (const EHttpException&) {
-            status(UF::failedLine(HttpCli2->ResponseCode(), HttpCli2->ResponseText()));
+            failed = true;
         } catch (...) {
             UpdateAbort->setEnabled(false);
             HttpCli2->setReceiveStream(nullptr);
@@ -187,13 +213,28 @@ void TUpdateBox::Button1Click()
         }
         // 2.5.
         UpdateAbort->setEnabled(false);
-        const QStringList list = UF::bodyLines(stream.data());
         HttpCli2->setReceiveStream(nullptr);
+        if (m_tooLarge)
+            status(UF::failedLine(QStringLiteral("list larger than 64 MB")));
+        else if (failed)
+            status(UF::failedLine(HttpCli2->ResponseCode(), HttpCli2->ResponseText()));
+        else
+            status(QStringLiteral("Status: Received ") + QString::number(stream.size()) + QStringLiteral(" bytes"));
         // 2.6, 2.7.
-        if (HttpCli2->ResponseCode() == 200) {
-            if (UF::isComplete(list)) {
+        if (m_tooLarge || failed) {
+            // Reported above.
+        } else if (HttpCli2->ResponseCode() != 200) {
+            status(UF::failedLine(HttpCli2->ResponseCode(), HttpCli2->ResponseText()));
+        } else {
+            const std::optional<QStringList> list = framedList(stream);
+            const UF::LineCheck check = list ? UF::checkLines(*list, step.rule) : UF::LineCheck();
+            if (!list) {
+                status(step.corrupt);
+            } else if (check.refused()) {
+                status(UF::refusedLine(step, check));
+            } else {
                 try {
-                    UF::store(UF::removeMarks(list), programPath(m_programDir, step.target));
+                    UF::store(*list, programPath(m_programDir, step.target));
                     switch (step.reload) {
                     case UF::Reload::None:
                         break;
@@ -212,11 +253,7 @@ void TUpdateBox::Button1Click()
                     // A list that cannot be written or reloaded fails its step only.
                     status(QStringLiteral("Status: ") + QString::fromUtf8(e.what()));
                 }
-            } else {
-                status(step.corrupt);
             }
-        } else {
-            status(UF::failedLine(HttpCli2->ResponseCode(), HttpCli2->ResponseText()));
         }
         // 2.8.
         if (step.filterAfter)

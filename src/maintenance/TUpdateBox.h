@@ -3,8 +3,12 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
+#include <QStringList>
 
+#include <functional>
+#include <optional>
+
+class QFile;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -62,6 +66,8 @@ protected:
 
 private:
     void HttpCli2DocData();
+    // The lines between the marks of the download in `file`; nullopt when it is not complete.
+    static std::optional<QStringList> framedList(QFile& file);
     void status(const QString& label, const QString& log);
     void status(const QString& text) { status(text, text); }
     void storeLogin();
@@ -71,4 +77,5 @@ private:
     QString m_programDir;
     std::function<int()> m_engineCount;
     bool m_updating = false;
+    bool m_tooLarge = false; // the download in progress passed the size cap
 };

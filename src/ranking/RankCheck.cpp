@@ -14,8 +14,38 @@ RankCheck::RankCheck(RankListModel* model, THttpCli* client, QObject* parent)
     : QObject(parent), m_model(model), m_client(client), m_today([] { return QDate::currentDate(); }),
       m_now([] { return QDateTime::currentDateTimeUtc(); })
 {
-    if (client)
+    if (client) {
         connect(client, &THttpCli::OnDocData, this, &RankCheck::HttpRankDocData);
+        connect(client, &THttpCli::OnHeaderData, this, [this] {
+            if (m_fetching && m_idle.isActive())
+                m_idle.start();
+        });
+    }
+    m_idle.setSingleShot(true);
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        if (!m_fetching || !m_client)
+            return;
+        m_timedOut = true;
+        m_client->CancelRequest();
+    });
+}
+
+std::optional<int> RankCheck::pagesForTop(const QString& top, QString& message)
+{
+    const std::optional<int> pages = RankLines::pagesForTop(top);
+    if (!pages) {
+        message = QStringLiteral("\"Check Ranking in Top\" must be a whole number of results, not \"%1\".").arg(top);
+        return std::nullopt;
+    }
+    const int value = top.trimmed().toInt();
+    if (value < MinTop || value > MaxTop || value % 10 != 0) {
+        message = QStringLiteral("\"Check Ranking in Top\" must be a multiple of 10 from %1 to %2, not \"%3\".")
+                      .arg(MinTop)
+                      .arg(MaxTop)
+                      .arg(top);
+        return std::nullopt;
+    }
+    return pages;
 }
 
 QString RankCheck::searchingText()
@@ -60,24 +90,41 @@ bool RankCheck::stopped() const
 
 void RankCheck::HttpRankDocData(THttpCli*, const char* buffer, int len)
 {
-    // Only the page this check is fetching goes into its text.
-    if (m_fetching)
-        m_page.appendChunk(buffer, len);
+    // Only the page this check is fetching goes into its text, and only its first MaxPageBytes.
+    if (!m_fetching || m_pageCut)
+        return;
+    if (m_idle.isActive())
+        m_idle.start();
+    const qint64 room = MaxPageBytes - m_pageBytes;
+    const int take = static_cast<int>(qMin<qint64>(len, room));
+    m_page.appendChunk(buffer, take);
+    m_pageBytes += take;
+    if (len > room && m_client) {
+        m_pageCut = true;
+        m_client->CancelRequest();
+    }
 }
 
 bool RankCheck::fetch(QString& reason)
 {
     m_fetching = true;
+    m_pageBytes = 0;
+    m_pageCut = false;
+    m_timedOut = false;
+    if (m_idleTimeoutMs > 0)
+        m_idle.start(m_idleTimeoutMs);
     bool ok = true;
     try {
         m_client->RunGet();
     } catch (const EHttpException& e) {
-        reason = e.message();
-        ok = false;
+        // A page cut at the cap was read as far as it is read at all.
+        ok = m_pageCut;
+        reason = m_timedOut ? QStringLiteral("Request Timeout") : e.message();
         // A busy client is running someone else's request, which must go on.
-        if (e.Code() != EHttpException::ComponentBusy && m_client)
+        if (!ok && e.Code() != EHttpException::ComponentBusy && m_client)
             m_client->CancelRequest();
     }
+    m_idle.stop();
     m_fetching = false;
     return ok;
 }
@@ -127,9 +174,11 @@ void RankCheck::run(const QString& keyword, const QString& siteUrl, const QStrin
         const RankLineParse parsed = RankLines::parse(lines.at(i));
         if (!parsed.line)
             fail(i, parsed.error);
-        const std::optional<int> pages = RankLines::pagesForTop(top);
+        // Refused before the first fetch: every row uses the same Top.
+        QString topMessage;
+        const std::optional<int> pages = pagesForTop(top, topMessage);
         if (!pages)
-            fail(i, QStringLiteral("\"Check Ranking in Top\" must be a whole number of results, not \"%1\".").arg(top));
+            fail(i, topMessage);
         const RankLine& engine = *parsed.line;
         const QString query = RankLines::query(engine, keyword);
         const QString match = RankLines::matchText(engine, siteUrl);

@@ -7,8 +7,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 class RankListModel;
@@ -36,6 +38,17 @@ public:
     static constexpr const char* Agent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1;)";
 
     RankCheck(RankListModel* model, THttpCli* client, QObject* parent = nullptr);
+
+    // The most of a result page that is read; the fetch ends there and the part read is searched.
+    static constexpr qint64 MaxPageBytes = 8 * 1024 * 1024;
+    // "Check Ranking in Top": a multiple of 10 within these bounds.
+    static constexpr int MinTop = 10;
+    static constexpr int MaxTop = 1000;
+    // The pages to fetch for a Top value; nullopt with the message when it is refused.
+    static std::optional<int> pagesForTop(const QString& top, QString& message);
+
+    // A fetch that receives nothing for this long ends as a failed page; 0 for no limit.
+    void setIdleTimeoutMs(int ms) { m_idleTimeoutMs = ms; }
 
     // The rank engine list, read when the check starts.
     void setEngineFile(const QString& path) { m_engineFile = path; }
@@ -79,4 +92,10 @@ private:
     RankPageText m_page;
     bool m_fetching = false;
     bool m_cancelled = false;
+    qint64 m_pageBytes = 0;
+    bool m_pageCut = false; // the page reached MaxPageBytes
+    // The fetch deadline: restarted by every byte that arrives.
+    QTimer m_idle;
+    int m_idleTimeoutMs = 0;
+    bool m_timedOut = false;
 };

@@ -9,28 +9,33 @@ void RankPageText::appendChunk(const char* data, int len)
     // The chunk is taken as zero-terminated text.
     const void* zero = std::memchr(data, 0, static_cast<size_t>(len));
     const qsizetype size = zero ? static_cast<const char*>(zero) - data : len;
-    // The text so far ends with CR LF, so the chunk's lines simply follow it:
-    // CR LF, LF or CR end a line; a last line without an ending still gets one.
+    if (size == 0)
+        return;
+    // A chunk goes on where the last one stopped, whatever cut the page
+    // there. CR LF, LF or CR end a line; a CR LF cut in two is one line end.
     qsizetype start = 0;
-    for (qsizetype i = 0; i < size; ++i) {
+    if (m_pendingCr && data[0] == '\n')
+        start = 1;
+    m_pendingCr = false;
+    for (qsizetype i = start; i < size; ++i) {
         const char c = data[i];
         if (c != '\r' && c != '\n')
             continue;
         m_text.append(data + start, i - start);
         m_text.append("\r\n", 2);
-        if (c == '\r' && i + 1 < size && data[i + 1] == '\n')
+        if (c == '\r' && i + 1 == size)
+            m_pendingCr = true;
+        else if (c == '\r' && data[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
-    if (start < size) {
+    if (start < size)
         m_text.append(data + start, size - start);
-        m_text.append("\r\n", 2);
-    }
 }
 
 QByteArray RankPageText::text() const
 {
-    return m_text.isEmpty() ? QByteArray() : m_text.left(m_text.size() - 2);
+    return m_text.endsWith("\r\n") ? m_text.left(m_text.size() - 2) : m_text;
 }
 
 bool RankPageText::contains(const QString& mark) const
@@ -38,7 +43,8 @@ bool RankPageText::contains(const QString& mark) const
     // An empty mark (an empty address, say) would be "found" on every page.
     if (m_text.isEmpty() || mark.isEmpty())
         return false;
-    const QByteArrayView page(m_text.constData(), m_text.size() - 2);
+    // A mark holds no line break, so the page's last line end does not matter.
+    const QByteArrayView page(m_text);
     const QByteArray utf8 = mark.toUtf8();
     if (page.contains(QByteArrayView(utf8)))
         return true;

@@ -4,14 +4,19 @@
 #include <QString>
 
 // The text of one result page as the rank check collects it: every chunk the
-// client delivers is read up to its first zero byte and starts a new line, and
-// every line ends with CR LF, whatever line ends the page used. So a mark that
-// falls across two chunks is not found. The text is kept in that form as it
-// grows, so a page of several megabytes costs one pass over its bytes.
+// client delivers is read up to its first zero byte and continues the text
+// where the last chunk stopped, so a mark is found wherever the network cuts
+// the page; every line ends with CR LF, whatever line ends the page used. The
+// text is kept in that form as it grows, so a page of several megabytes costs
+// one pass over its bytes.
 class RankPageText
 {
 public:
-    void clear() { m_text.clear(); }
+    void clear()
+    {
+        m_text.clear();
+        m_pendingCr = false;
+    }
     void appendChunk(const char* data, int len);
 
     // The page's lines joined with CR LF (no line end after the last).
@@ -21,5 +26,6 @@ public:
     bool contains(const QString& mark) const;
 
 private:
-    QByteArray m_text; // each line followed by CR LF
+    QByteArray m_text;        // each finished line followed by CR LF
+    bool m_pendingCr = false; // the last chunk ended with a CR, whose LF may open the next
 };

@@ -252,6 +252,8 @@ void TRankingPage::Button8Click()
         m_historyStatus->setText(QStringLiteral("Rank results are not kept: %1").arg(text));
         m_historyStatus->show();
     });
+    if (m_timeoutSeconds)
+        check.setIdleTimeoutMs(qMax(1, m_timeoutSeconds()) * 1000);
     m_running = &check;
     QPointer<TRankingPage> self(this);
     QString error;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class HistoryStore;
@@ -33,6 +34,9 @@ public:
     ~TRankingPage() override;
 
     void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    // The program's Timeout in seconds, read when a check starts: each page fetch that
+    // receives nothing for that long ends as a failed page.
+    void setTimeoutSource(std::function<int()> seconds) { m_timeoutSeconds = std::move(seconds); }
     RankListModel* model() const { return m_model; }
     bool isChecking() const { return !m_running.isNull(); }
 
@@ -72,6 +76,7 @@ private:
     RankHistory* rankHistory();
 
     QString m_programDir;
+    std::function<int()> m_timeoutSeconds;
     RankListModel* m_model = nullptr;
     HtmlCellDelegate* m_resultDelegate = nullptr;
     QPointer<RankCheck> m_running;

@@ -84,6 +84,8 @@ void IndexNowKeyCheck::start(const QString& projectUrl, const QString& key)
     m_client->setIdleTimeout(std::max(1, (m_timeoutMs + 999) / 1000));
     connect(m_client, &THttpCli::OnHeaderEnd, this, [this] {
         m_headerSeen = true;
+        m_status = m_client->ResponseCode();
+        m_statusText = m_client->ResponseText();
         m_body.clear();
     });
     // A redirect starts over: what counts is the answer at its end.
@@ -110,9 +112,13 @@ void IndexNowKeyCheck::requestDone()
     m_timer->stop();
     Result result;
     result.address = m_address;
-    const int code = m_client->ResponseCode();
-    const QString text = m_client->ResponseText();
-    if (m_tooLong) {
+    const int code = m_headerSeen ? m_status : m_client->ResponseCode();
+    const QString text = m_headerSeen ? m_statusText : m_client->ResponseText();
+    // The status first: a refusal with a long body is a refusal, not a file that holds something else.
+    if (m_headerSeen && (code < 200 || code > 299)) {
+        result.outcome = Outcome::NotFound;
+        result.detail = QStringLiteral("%1 %2").arg(code).arg(text).trimmed();
+    } else if (m_tooLong) {
         result.outcome = Outcome::OtherContent;
     } else if (m_timedOut) {
         result.outcome = Outcome::NoAnswer;
@@ -121,9 +127,6 @@ void IndexNowKeyCheck::requestDone()
         result.outcome =
             text.startsWith(QLatin1String("TLS handshake failed")) ? Outcome::TlsFailure : Outcome::NoAnswer;
         result.detail = text;
-    } else if (code < 200 || code > 299) {
-        result.outcome = Outcome::NotFound;
-        result.detail = QStringLiteral("%1 %2").arg(code).arg(text).trimmed();
     } else {
         // Surrounding blanks and line ends, and the byte-order mark some
         // editors put first, are not part of what the file holds.

@@ -74,5 +74,8 @@ private:
     QByteArray m_body;
     bool m_headerSeen = false;
     bool m_tooLong = false;
+    // The answer's status as its header gave it; a cancel later overwrites the client's.
+    int m_status = 0;
+    QString m_statusText;
     bool m_timedOut = false;
 };

@@ -277,7 +277,7 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     if (SpiderCK->isChecked() && m_crawling) {
         const int found = m_links.foundCount();
         m_links.scan(
-            HttpMap->URL(), m_scope, [this](const QString& text) { m_spider->setStatus(text); },
+            HttpMap->URL(), m_scopeRule, [this](const QString& text) { m_spider->setStatus(text); },
             [this](const QString& url) { return robotsRefusal(url); });
         if (m_links.foundCount() != found) {
             Label13->setText(QStringLiteral("Extracting Urls..") + QString::number(m_links.foundCount()));
@@ -305,12 +305,12 @@ void ImportWizardPage::beginGet()
     m_pageTimer->start(m_pageTimeoutMs);
 }
 
-void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int)
+void ImportWizardPage::HttpMapRequestDone(THttpCli*, int, int Error)
 {
     m_pageTimer->stop();
     if (m_fetchingRobots) {
         m_fetchingRobots = false;
-        robotsDone();
+        robotsDone(Error);
         return;
     }
     m_scanner.finish();
@@ -422,6 +422,7 @@ void ImportWizardPage::spiderStart()
     });
     m_siteName = m_siteName.trimmed();
     m_scope = SpiderRules::scope(address);
+    m_scopeRule = SpiderRules::scopeOf(m_crawler.startProto(), m_scope);
     m_nameHint = 1;
     delete m_freeNames;
     m_freeNames = new FreeNameNumber(m_siteName, m_store->model(), this);
@@ -453,9 +454,9 @@ void ImportWizardPage::fetchRobots()
     beginGet();
 }
 
-void ImportWizardPage::robotsDone()
+void ImportWizardPage::robotsDone(int error)
 {
-    m_crawler.robotsDone(HttpMap->ResponseCode(), !HttpMap->ResponseHeader().isEmpty());
+    m_crawler.robotsDone(HttpMap->ResponseCode(), !HttpMap->ResponseHeader().isEmpty(), error);
     if (!m_spider || !m_spider->Button2->isEnabled()) {
         m_crawling = false;
         return;
@@ -471,6 +472,9 @@ void ImportWizardPage::robotsDone()
 
 QString ImportWizardPage::robotsRefusal(const QString& url) const
 {
+    // Only the start address's server is crawled, so its rules cover every address fetched.
+    if (!SpiderRules::sameSite(SpiderRules::split(url), m_scopeRule))
+        return QStringLiteral("Out of scope: %1").arg(url);
     return m_crawler.robotsRefusal(url);
 }
 
@@ -558,6 +562,10 @@ void ImportWizardPage::pageDone()
         int seconds = -1;
         const int waitMs = m_crawler.waitAfter(m_spider->delayMs(), HttpMap->ResponseCode(), HttpMap->ResponseHeader(),
                                                QDateTime::currentDateTimeUtc(), &seconds);
+        if (m_crawler.robots().crawlDelayCapped())
+            m_spider->setStatus(QStringLiteral("Crawl-delay of %1 s counts as %2 s")
+                                    .arg(m_crawler.robots().crawlDelay(), 0, 'g', 12)
+                                    .arg(RobotsTxt::MaxCrawlDelay));
         if (seconds > 0)
             m_spider->setStatus(QStringLiteral("Waiting %1 s (Retry-After)").arg(seconds));
         scheduleNextPage(waitMs);

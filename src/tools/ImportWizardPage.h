@@ -117,7 +117,7 @@ private:
     // The crawl.
     void prepareSpider();
     void fetchRobots();
-    void robotsDone();
+    void robotsDone(int error);
     void nextPageStep();
     void pageDone();
     void finishCrawl(const QString& status, bool completed);
@@ -147,6 +147,7 @@ private:
     bool m_crawling = false;
     QString m_siteName;
     QString m_scope;
+    SpiderRules::Scope m_scopeRule; // the scope as the links are tested against it
     bool m_fetchingRobots = false;
     int m_nameHint = 1;
     FreeNameNumber* m_freeNames = nullptr;

@@ -41,6 +41,45 @@ QString scope(const Address& start, const QString& previous)
     return previous.isEmpty() ? host : previous;
 }
 
+Scope scopeOf(const QString& proto, const QString& scopeText)
+{
+    Scope scope;
+    scope.proto = proto.isEmpty() ? QStringLiteral("http") : proto;
+    const qsizetype slash = scopeText.indexOf(QLatin1Char('/'));
+    const QString site = slash < 0 ? scopeText : scopeText.left(slash);
+    scope.path = slash < 0 ? QString() : scopeText.mid(slash);
+    const qsizetype colon = site.lastIndexOf(QLatin1Char(':'));
+    scope.host = colon < 0 ? site : site.left(colon);
+    scope.port = colon < 0 ? QString() : site.mid(colon + 1);
+    return scope;
+}
+
+namespace {
+
+QString effectivePort(const QString& proto, const QString& port)
+{
+    if (!port.isEmpty())
+        return port;
+    return proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? QStringLiteral("443")
+                                                                           : QStringLiteral("80");
+}
+
+} // namespace
+
+bool sameSite(const Address& address, const Scope& scope)
+{
+    const QString proto = address.proto.isEmpty() ? QStringLiteral("http") : address.proto;
+    return !scope.host.isEmpty() && proto.compare(scope.proto, Qt::CaseInsensitive) == 0 &&
+           address.host.compare(scope.host, Qt::CaseInsensitive) == 0 &&
+           effectivePort(proto, address.port) == effectivePort(scope.proto, scope.port);
+}
+
+bool inScope(const QString& url, const Scope& scope)
+{
+    const Address address = split(url);
+    return sameSite(address, scope) && address.path.startsWith(scope.path);
+}
+
 QByteArray resolve(QByteArray link, const Address& page)
 {
     if (link == "/")
@@ -83,9 +122,15 @@ QByteArray normalise(QByteArray link)
     return link;
 }
 
-QString refusal(const QByteArray& link, const QString& scope)
+QString refusal(const QByteArray& link, const QString& scopeText)
 {
-    if (scope.isEmpty() || !link.contains(scope.toUtf8()))
+    return refusal(link, scopeOf(QStringLiteral("http"), scopeText));
+}
+
+QString refusal(const QByteArray& link, const Scope& scope)
+{
+    // By the parts of the address, not its text: "http://other/site:80/" names another host.
+    if (!inScope(QString::fromUtf8(link), scope))
         return QStringLiteral("out of scope");
     static const char* const refused[] = {"JAVASCRIPT:", "#",   ">",    "<",    "MAILTO:", "@",    "=",
                                           ".CGI",        ".PL", ".GIF", ".JPG", ".EXE",    ".TAR", ".ZIP",
@@ -152,7 +197,15 @@ void LinkCollector::dropQueue()
     m_head = 0;
 }
 
-int LinkCollector::scan(const QString& pageUrl, const QString& scope, const std::function<void(const QString&)>& status,
+int LinkCollector::scan(const QString& pageUrl, const QString& scopeText,
+                        const std::function<void(const QString&)>& status,
+                        const std::function<QString(const QString&)>& allowed)
+{
+    return scan(pageUrl, SpiderRules::scopeOf(SpiderRules::split(pageUrl).proto, scopeText), status, allowed);
+}
+
+int LinkCollector::scan(const QString& pageUrl, const SpiderRules::Scope& scope,
+                        const std::function<void(const QString&)>& status,
                         const std::function<QString(const QString&)>& allowed)
 {
     const SpiderRules::Address page = SpiderRules::split(pageUrl);

@@ -9,7 +9,6 @@
 
 // The spider's address rules: the site name and scope of a start address,
 // and the resolution, normalisation and filters of the links found on a page.
-// All are plain substring rules on the address text.
 namespace SpiderRules {
 
 // The parts of an address the rules use, split by SplitHttpUrl.
@@ -30,6 +29,24 @@ QString siteName(const QString& host);
 // no "/" at all (the start address then names no directory of its own).
 QString scope(const Address& start, const QString& previous = QString());
 
+// The part of a site the spider stays in: the start address's scheme, host
+// and port, and the path every accepted link begins with.
+struct Scope
+{
+    QString proto;
+    QString host;
+    QString port;
+    QString path;
+};
+// The scope of a crawl from its start scheme and its scope text (the host,
+// ":" and the port when given, then the path, as `scope` makes it).
+Scope scopeOf(const QString& proto, const QString& scopeText);
+// Whether an address has the scope's scheme, host and port: letter case of the
+// scheme and host aside, and an absent port standing for the scheme's default.
+bool sameSite(const Address& address, const Scope& scope);
+// Whether an address is on the scope's site and its path begins with the scope's path.
+bool inScope(const QString& url, const Scope& scope);
+
 // A link as found on the page at `page`, made absolute. It keeps the page's
 // scheme and, when the page's address gives one, its port.
 QByteArray resolve(QByteArray link, const Address& page);
@@ -37,7 +54,9 @@ QByteArray resolve(QByteArray link, const Address& page);
 QByteArray normalise(QByteArray link);
 // The filters of a link that passed the duplicate test: in scope, none of
 // the refused texts, shorter than 100 characters. Empty when accepted, else the reason.
-QString refusal(const QByteArray& link, const QString& scope);
+QString refusal(const QByteArray& link, const Scope& scope);
+// The same for an "http" crawl with the given scope text.
+QString refusal(const QByteArray& link, const QString& scopeText);
 
 } // namespace SpiderRules
 
@@ -62,7 +81,10 @@ public:
     // Scans the link buffer for links of the page at `pageUrl`. `status`
     // receives the duplicate texts, `allowed` (optional) refuses links by
     // another rule and says why. Returns the number of links accepted.
-    int scan(const QString& pageUrl, const QString& scope, const std::function<void(const QString&)>& status,
+    int scan(const QString& pageUrl, const SpiderRules::Scope& scope, const std::function<void(const QString&)>& status,
+             const std::function<QString(const QString&)>& allowed = {});
+    // The same with a scope text, on the page's own scheme.
+    int scan(const QString& pageUrl, const QString& scopeText, const std::function<void(const QString&)>& status,
              const std::function<QString(const QString&)>& allowed = {});
 
     bool hasQueued() const { return m_head < m_queue.size(); }

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -212,9 +213,14 @@ void MetaTagsPage::Button12Click()
 void MetaTagsPage::injectInto(const QString& path)
 {
     const QByteArray original = readFileBytes(path);
-    // The backup holds the file exactly as it was, and exists before any test.
+    // The backup holds the file exactly as it was, readable by no one more than
+    // the file, and exists before any test.
+    // The owner, group and other bits only: the "user" flags say what this process may do
+    // (root may write anything), and Qt writes them as owner bits.
+    const QFileDevice::Permissions permissions =
+        QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
     const QString backup = path + QStringLiteral(".bac");
-    replaceFileBytes(backup, original);
+    replaceFileBytes(backup, original, permissions);
 
     const QStringList block = Viewer->toPlainText().split(QLatin1Char('\n'));
     const HeadInjection injection = injectHeadBlock(original, block);
@@ -223,6 +229,8 @@ void MetaTagsPage::injectInto(const QString& path)
         return;
     }
     Viewer->setPlainText(injection.insertedLines.join(QLatin1Char('\n')));
-    replaceFileBytes(path, injection.text);
+    // A page its owner has made read-only stays as it is.
+    requireOwnerWritable(path);
+    replaceFileBytes(path, injection.text, permissions);
     Dialogs::notice(window(), completeCaption(), completeText(backup));
 }

@@ -62,7 +62,7 @@ bool PoliteCrawler::robotsRedirect()
     return !m_robotsGaveUp;
 }
 
-void PoliteCrawler::robotsDone(int code, bool answered)
+void PoliteCrawler::robotsDone(int code, bool answered, int error)
 {
     m_robotsRead = false;
     m_sitemaps.clear();
@@ -71,6 +71,9 @@ void PoliteCrawler::robotsDone(int code, bool answered)
     } else if (!answered && code != 0) {
         // No answer at all: the client's own failure, not the site's.
         m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt unreachable, nothing may be fetched"));
+    } else if (error != 0) {
+        // Cut by the page timer or a network failure: the file is unreachable, whatever its status said.
+        m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt could not be read, nothing may be fetched"));
     } else if (code >= 500) {
         m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt answered %1, nothing may be fetched").arg(code));
     } else if (code >= 300) {
@@ -99,7 +102,7 @@ QString PoliteCrawler::robotsRefusal(const QString& url) const
 
 int PoliteCrawler::steadyWait(int delayMs) const
 {
-    return qMax(delayMs, static_cast<int>(m_robots.crawlDelay() * 1000));
+    return qMax(delayMs, m_robots.crawlDelayMs());
 }
 
 int PoliteCrawler::waitAfter(int delayMs, int code, const QStringList& header, const QDateTime& nowUtc,

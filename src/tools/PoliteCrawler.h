@@ -55,8 +55,9 @@ public:
     // A redirect of robots.txt; false once there were too many, so the read is given up.
     bool robotsRedirect();
     // How robots.txt answered; decides the rules. `answered` is false when no
-    // header came at all (the client's own failure).
-    void robotsDone(int code, bool answered);
+    // header came at all (the client's own failure); `error` is the client's
+    // error when the read was cut (the page timer, a network failure).
+    void robotsDone(int code, bool answered, int error = 0);
     const RobotsTxt& robots() const { return m_robots; }
     void setRobots(const RobotsTxt& robots) { m_robots = robots; }
     // The Sitemap: lines of the robots.txt read (also when its rules are not applied).

@@ -32,6 +32,11 @@ public:
     Verdict check(const QString& pathAndQuery) const;
     // Seconds, 0 when the group names none.
     double crawlDelay() const { return m_crawlDelay; }
+    // The longest Crawl-delay kept, like the cap on Retry-After; a larger one counts as this.
+    static constexpr int MaxCrawlDelay = 60;
+    bool crawlDelayCapped() const { return m_crawlDelay > MaxCrawlDelay; }
+    // The wait between requests the file asks for, capped, in milliseconds.
+    int crawlDelayMs() const { return static_cast<int>(qMin<double>(m_crawlDelay, MaxCrawlDelay) * 1000); }
     bool refusesAll() const { return m_refuseAll; }
     QString reason() const { return m_reason; }
     int ruleCount() const { return static_cast<int>(m_rules.size()); }

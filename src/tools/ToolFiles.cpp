@@ -3,6 +3,7 @@
 #include "settings/UserFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <stdexcept>
@@ -21,10 +22,18 @@ QByteArray readFileBytes(const QString& path)
     return bytes;
 }
 
-void replaceFileBytes(const QString& path, const QByteArray& bytes)
+void replaceFileBytes(const QString& path, const QByteArray& bytes, std::optional<QFileDevice::Permissions> permissions)
 {
-    // A crash or a full disk leaves the old file whole.
+    // A crash or a full disk leaves the old file whole. The permissions go on
+    // the temporary file, so the file is never readable by more than they say.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || (permissions && !file.setPermissions(*permissions)) ||
+        file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+}
+
+void requireOwnerWritable(const QString& path)
+{
+    if (!QFileInfo(path).permissions().testFlag(QFileDevice::WriteOwner))
         throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString());
 }

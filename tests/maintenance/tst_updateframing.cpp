@@ -17,6 +17,8 @@ class TestUpdateFraming : public QObject
 private slots:
     void framing_data();
     void framing();
+    void framedLines_data();
+    void framedLines();
     void query_data();
     void query();
     void serviceServesStarterData_data();
@@ -56,6 +58,45 @@ void TestUpdateFraming::framing()
     const QStringList lines = UF::bodyLines(body);
     QCOMPARE(UF::isComplete(lines), complete);
     QCOMPARE(UF::removeMarks(lines), stored);
+}
+
+void TestUpdateFraming::framedLines_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("example") << QByteArray("//// START ////\r\na\r\n//// END ////") << true << QStringList{"a"};
+    QTest::newRow("text outside the marks dropped")
+        << QByteArray("junk\r\n//// START //// x\r\na\r\n\r\nb\r\n//// END //// y\r\ntail") << true
+        << QStringList{"a", "", "b"};
+    QTest::newRow("CR, LF and CR LF") << QByteArray("//// START ////\ra\nb\r\n//// END ////\n") << true
+                                      << QStringList{"a", "b"};
+    QTest::newRow("nothing between") << QByteArray("//// START ////\r\n//// END ////\r\n") << true << QStringList{};
+    QTest::newRow("END before START") << QByteArray("//// END ////\r\na\r\n//// START ////\r\nb\r\n") << false
+                                      << QStringList{};
+    QTest::newRow("END on the START line")
+        << QByteArray("//// START ////\r\n//// START ////a//// END ////\r\n") << false << QStringList{};
+    QTest::newRow("marks not at a line start")
+        << QByteArray(" //// START ////\r\na\r\n //// END ////\r\n") << false << QStringList{};
+    QTest::newRow("lower-case marks") << QByteArray("//// start ////\r\na\r\n//// end ////\r\n") << false
+                                      << QStringList{};
+    QTest::newRow("NUL between") << QByteArray("//// START ////\r\na\0b\r\n//// END ////\r\n", 37) << false
+                                 << QStringList{};
+    QTest::newRow("NUL outside") << QByteArray("\0\r\n//// START ////\r\na\r\n//// END ////\r\n\0", 39) << true
+                                 << QStringList{"a"};
+    QTest::newRow("latin-1 kept") << QByteArray("//// START ////\nM\xfcller\n//// END ////") << true
+                                  << QStringList{QStringLiteral("M\u00fcller")};
+}
+
+void TestUpdateFraming::framedLines()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, complete);
+    QFETCH(QStringList, stored);
+    const std::optional<QStringList> lines = UF::framedLines(body);
+    QCOMPARE(lines.has_value(), complete);
+    if (lines)
+        QCOMPARE(*lines, stored);
 }
 
 void TestUpdateFraming::query_data()

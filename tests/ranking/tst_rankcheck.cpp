@@ -25,6 +25,12 @@
 using Script = ScriptedServer::Script;
 Q_DECLARE_METATYPE(Script)
 
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
+
 namespace {
 
 const QString Site = QStringLiteral("http://www.site.example/");
@@ -53,6 +59,30 @@ QByteArray requestLine(const ScriptedServer& server, int connection)
 {
     const QByteArray r = server.received(connection);
     return r.left(r.indexOf("\r\n"));
+}
+
+// Live heap in kB: what the process holds, whatever the allocator (or the
+// sanitizer's quarantine of freed blocks) keeps besides.
+qint64 heapKb()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return qint64(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return qint64((info.uordblks + info.hblkhd) / 1024);
+#endif
+}
+
+// The peak resident memory of this process so far, in kB (VmHWM).
+qint64 peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
 }
 
 QString today()
@@ -100,6 +130,11 @@ private slots:
     void malformedInputEndsTheCheck_data();
     void malformedInputEndsTheCheck();
     void bigPageKeepsTheWindowLive();
+    void markFoundAtEveryChunkCut();
+    void endlessPageIsReadToTheCap_data();
+    void endlessPageIsReadToTheCap();
+    void stalledEngineTimesOut_data();
+    void stalledEngineTimesOut();
     void mainWindowWiring();
     void historyWindowFromButtonAndMenu();
     void linkOpensTheListing();
@@ -116,8 +151,7 @@ void TestRankCheck::pagesAndOffsets_data()
         twenty << 1 + 10 * k;
     QTest::newRow("top 10") << "10" << 0 << QList<int>{0};
     QTest::newRow("top 200 from offset 1") << "200" << 1 << twenty;
-    QTest::newRow("top 25") << "25" << 0 << QList<int>{0, 10};
-    QTest::newRow("top below 10") << "9" << 0 << QList<int>{};
+    QTest::newRow("top 30") << "30" << 0 << QList<int>{0, 10, 20};
 }
 
 void TestRankCheck::pagesAndOffsets()
@@ -162,13 +196,12 @@ void TestRankCheck::rowOutcomes_data()
                                         << QList<bool>{true} << "10"
                                         << QStringList{RankCheck::notFoundText(QStringLiteral("10"))}
                                         << QList<bool>{true} << 1;
-    QTest::newRow("a mark split over two chunks is not found")
+    QTest::newRow("a mark split over two chunks is found")
         << QList<Script>{Script()
                              .awaitRequest()
                              .sendInParts("HTTP/1.0 200 OK\r\n\r\n<li>" + Mark + "</li>", 19 + 4 + 12)
                              .close()}
-        << QList<bool>{true} << "10" << QStringList{RankCheck::notFoundText(QStringLiteral("10"))} << QList<bool>{true}
-        << 1;
+        << QList<bool>{true} << "10" << QStringList{"found 10 o=0"} << QList<bool>{true} << 1;
     QTest::newRow("an HTTP error, then the next page is fetched and found")
         << QList<Script>{failing(), Hit} << QList<bool>{true} << "50" << QStringList{"found 20 o=10"}
         << QList<bool>{true} << 2;
@@ -329,6 +362,12 @@ void TestRankCheck::malformedInputEndsTheCheck_data()
     QTest::newRow("top not a number") << "Second|http://127.0.0.1:1/|m|||0|"
                                       << "lots"
                                       << "\"Check Ranking in Top\" must be a whole number of results, not \"lots\".";
+    // Top runs from 10 to 1000 in tens: 10^9 would send requests without end, 5 none at all.
+    for (const char* top : {"1000000000", "5", "9", "25", "1010", "0", "-10"})
+        QTest::newRow(qPrintable(QStringLiteral("top %1").arg(QLatin1String(top))))
+            << "Second|http://127.0.0.1:1/|m|||0|" << top
+            << QStringLiteral("\"Check Ranking in Top\" must be a multiple of 10 from 10 to 1000, not \"%1\".")
+                   .arg(QLatin1String(top));
 }
 
 void TestRankCheck::malformedInputEndsTheCheck()
@@ -346,6 +385,11 @@ void TestRankCheck::malformedInputEndsTheCheck()
     const bool badTop = top != QLatin1String("10");
     f.model().setChecked(0, !badTop);
     f.page.ComboBox2->setEditText(top);
+    // A Top without bounds would fetch without end: the test cancels it then.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, &f.page, &TRankingPage::Button9Click);
+    guard.start(10000);
     f.page.Button8Click();
 
     const QList<ScriptedDialogs::Call> shown = f.dialogs.messages();
@@ -364,9 +408,9 @@ void TestRankCheck::malformedInputEndsTheCheck()
 
 void TestRankCheck::bigPageKeepsTheWindowLive()
 {
-    // Eight megabytes of result lines, the mark at the very end.
+    // Eight megabytes of result lines, the mark at the very end of what is read.
     const QByteArray block = "<li><a href=\"http://www.other.example/page\">Another result on this page</a></li>\n";
-    const qint64 count = 8 * 1024 * 1024 / block.size();
+    const qint64 count = (RankCheck::MaxPageBytes - 64) / block.size();
     ScriptedServer server;
     server.play(Script()
                     .awaitRequest()
@@ -395,6 +439,107 @@ void TestRankCheck::bigPageKeepsTheWindowLive()
     QVERIFY(elapsed < 30000);
     QVERIFY(ticks > 0);
     QVERIFY2(longestGap < 2000, qPrintable(QString::number(longestGap)));
+}
+
+// The network may cut a page anywhere: the same page, cut at every offset
+// across the address, is found every time.
+void TestRankCheck::markFoundAtEveryChunkCut()
+{
+    const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    const QByteArray body = "<html><ol><li>" + QByteArray(3000, 'x') + "<li>" + Mark + "Site</a></li></ol></html>";
+    const qsizetype at = header.size() + body.indexOf(Mark);
+    QList<Script> scripts;
+    for (qsizetype cut = at; cut <= at + Mark.size(); ++cut)
+        scripts << Script().awaitRequest().sendInParts(header + body, int(cut), 30).close();
+    ScriptedServer server;
+    server.play(scripts);
+    Fixture f({engine(QStringLiteral("One"), server)});
+    const QString found = RankCheck::foundText(server.url(QStringLiteral("/s?q=web design&o=0")), 10);
+    for (qsizetype cut = at; cut <= at + Mark.size(); ++cut) {
+        f.page.Button8Click();
+        QVERIFY2(f.result(0) == found, qPrintable(QStringLiteral("cut at %1: %2").arg(cut - at).arg(f.result(0))));
+    }
+    QCOMPARE(server.connectionCount(), int(Mark.size()) + 1);
+}
+
+void TestRankCheck::endlessPageIsReadToTheCap_data()
+{
+    QTest::addColumn<qint64>("markAt"); // body offset of the mark
+    QTest::addColumn<bool>("found");
+    QTest::newRow("mark just inside the cap") << RankCheck::MaxPageBytes - qint64(Mark.size()) << true;
+    QTest::newRow("mark just beyond the cap") << RankCheck::MaxPageBytes - qint64(Mark.size()) + 1 << false;
+}
+
+// A result page that never ends is read up to the cap, searched, and counts as read whole.
+void TestRankCheck::endlessPageIsReadToTheCap()
+{
+    QFETCH(qint64, markAt);
+    QFETCH(bool, found);
+    const QByteArray block(4096, 'r');
+    ScriptedServer server;
+    server.play(Script()
+                    .awaitRequest()
+                    .send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n")
+                    .sendRepeated(block, markAt / block.size())
+                    .send(QByteArray(markAt % block.size(), 'r') + Mark)
+                    .sendRepeated(block, qint64(1) << 30) // 4 TB: as good as endless
+                    .close());
+    Fixture f({engine(QStringLiteral("Endless"), server)});
+    // Should the page not end, the check is cancelled before the machine suffers.
+    const qint64 heapBefore = heapKb();
+    const qint64 before = peakResidentKb();
+    qint64 heapPeak = heapBefore;
+    connect(f.page.HttpRank, &THttpCli::OnDocData, this, [&] {
+        heapPeak = qMax(heapPeak, heapKb());
+        if (heapPeak - heapBefore > 512 * 1024)
+            f.page.Button9Click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    f.page.Button8Click();
+    const qint64 grown = peakResidentKb() - before;
+    qInfo("endless page: check ended after %lld ms; live heap grew by at most %lld kB, peak resident size by %lld kB",
+          clock.elapsed(), heapPeak - heapBefore, grown);
+    QCOMPARE(f.result(0), found ? RankCheck::foundText(server.url(QStringLiteral("/s?q=web design&o=0")), 10)
+                                : RankCheck::notFoundText(QStringLiteral("10")));
+    QCOMPARE(f.model().row(0).date, today());
+    QVERIFY2(heapPeak - heapBefore < 32 * 1024, qPrintable(QString::number(heapPeak - heapBefore)));
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine holds freed memory on purpose
+    QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
+#endif
+    QVERIFY(clock.elapsed() < 30000);
+}
+
+void TestRankCheck::stalledEngineTimesOut_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("no answer") << "http";
+    QTest::newRow("TLS handshake never finishes") << "https";
+}
+
+// A stalled engine ends its page with an ERROR after the program's Timeout, without Cancel.
+void TestRankCheck::stalledEngineTimesOut()
+{
+    QFETCH(QString, scheme);
+    ScriptedServer server;
+    server.play(scheme == QLatin1String("http") ? Script().awaitRequest().stall() : Script().stall());
+    QString line = engine(QStringLiteral("Stalled"), server);
+    line.replace(QLatin1String("http://"), scheme + QStringLiteral("://"));
+    Fixture f({line});
+    f.page.setTimeoutSource([] { return 1; });
+    // Without a deadline the check would wait for ever: the test cancels it then.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, &f.page, &TRankingPage::Button9Click);
+    guard.start(10000);
+    QElapsedTimer clock;
+    clock.start();
+    f.page.Button8Click();
+    const qint64 elapsed = clock.elapsed();
+    qInfo("stalled %s engine: page ended after %lld ms", qPrintable(scheme), elapsed);
+    QCOMPARE(f.result(0), RankCheck::errorText(QStringLiteral("Request Timeout")));
+    QVERIFY2(elapsed >= 900 && elapsed < 5000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(f.page.Button9->text(), QStringLiteral("Reset"));
 }
 
 void TestRankCheck::mainWindowWiring()

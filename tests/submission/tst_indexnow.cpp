@@ -11,6 +11,7 @@
 #include "submission/RunProject.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
+#include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
 #include "ui/TCLEDLabel.h"
@@ -189,6 +190,10 @@ void TestIndexNow::checkKey_data()
     QTest::newRow("beyond the size read") << "site"
                                           << "/"
                                           << "long-key-1" << O::OtherContent << "";
+    // The status counts before the length: a refusal with a long page is still a refusal.
+    QTest::newRow("403 with a 10 MB body") << "refusing"
+                                           << "/"
+                                           << "found-key-1" << O::NotFound << "403 Forbidden";
     QTest::newRow("certificate for another name") << "otherName"
                                                   << "/"
                                                   << "found-key-1" << O::TlsFailure << "TLS handshake failed";
@@ -235,6 +240,16 @@ void TestIndexNow::checkKey()
         expectedAddress = url + key + QStringLiteral(".txt");
         if (peer == QLatin1String("closed"))
             local.close();
+    }
+    ScriptedServer refusing;
+    if (peer == QLatin1String("refusing")) {
+        refusing.play(ScriptedServer::Script()
+                          .awaitRequest()
+                          .send("HTTP/1.0 403 Forbidden\r\nContent-Type: text/html\r\n\r\n")
+                          .sendRepeated(QByteArray(1024, 'x'), 10 * 1024)
+                          .close());
+        url = refusing.url();
+        expectedAddress = url + key + QStringLiteral(".txt");
     }
     const auto result = runCheck(url, key, peer == QLatin1String("silent") ? 300 : 15000);
     QVERIFY(result);

@@ -95,6 +95,9 @@ private slots:
     void pageLimit();
     void delayAndRetryAfter_data();
     void delayAndRetryAfter();
+    void offHostLinkIsNotFollowed();
+    void crawlDelayIsCapped();
+    void robotsCutByThePageTimerRefusesAll();
 };
 
 void TestImportWizard::importInSmallWrites_data()
@@ -485,6 +488,69 @@ void TestImportWizard::delayAndRetryAfter()
             seen = seen || s.first().toString() == status;
         QVERIFY(seen);
     }
+}
+
+// A link whose path holds the start address names another server: it is
+// neither fetched nor saved, and that server hears nothing.
+void TestImportWizard::offHostLinkIsNotFollowed()
+{
+    Fixture f;
+    ScriptedServer internal;
+    internal.play(page("200 OK", "<title>Internal</title>"));
+    ScriptedServer server;
+    // "http://127.0.0.1:<internal>/127.0.0.1:<site>/d/x.html" holds the scope text "127.0.0.1:<site>/d".
+    const QByteArray escape = internal.url(QStringLiteral("/127.0.0.1:%1/d/x.html").arg(server.port())).toUtf8();
+    server.play(QList<ScriptedServer::Script>{
+        page("404 Not Found", ""), page("200 OK", "<a href=\"" + escape + "\">x</a> <a href=\"a.html\">a</a>"),
+        page("200 OK", "a")});
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 20000);
+    QCOMPARE(internal.connectionCount(), 0);
+    QCOMPARE(server.connectionCount(), 3);
+    QCOMPARE(projectNames(f.window).size(), 2);
+    QCOMPARE(f.spider->status(), QStringLiteral("Done. 2 Urls Found and saved"));
+}
+
+// A Crawl-delay past what any int holds in milliseconds waits 60 s, and says so.
+void TestImportWizard::crawlDelayIsCapped()
+{
+    Fixture f;
+    ScriptedServer server;
+    server.play(QList<ScriptedServer::Script>{page("200 OK", "User-agent: *\nCrawl-delay: 3000000\n"),
+                                              page("200 OK", "<a href=\"a.html\">a</a>"), page("200 OK", "a")});
+    QSignalSpy statuses(f.spider, &TSpider::statusChanged);
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_COMPARE_WITH_TIMEOUT(projectNames(f.window).size(), 1, 20000);
+    // The next page waits; without the cap it would follow at once.
+    QTest::qWait(1500);
+    QCOMPARE(server.connectionCount(), 2);
+    QCOMPARE(projectNames(f.window).size(), 1);
+    QCOMPARE(f.spider->status(), QStringLiteral("Crawl-delay of 3000000 s counts as 60 s"));
+    f.spider->Button2Click();
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 5000);
+    QCOMPARE(server.connectionCount(), 2);
+}
+
+// robots.txt that drips until the page timer cuts it is unreachable: nothing is fetched.
+void TestImportWizard::robotsCutByThePageTimerRefusesAll()
+{
+    Fixture f;
+    f.wizard->setPageTimeoutMs(600);
+    ScriptedServer server;
+    ScriptedServer::Script drip;
+    drip.awaitRequest().send("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nUser-agent: *\n");
+    for (int i = 0; i < 20; ++i)
+        drip.wait(100).send("# ...\n");
+    drip.stall();
+    server.play(QList<ScriptedServer::Script>{drip, page("200 OK", "<a href=\"a.html\">a</a>"), page("200 OK", "a")});
+    QElapsedTimer clock;
+    clock.start();
+    f.crawl(server.url(QStringLiteral("/d/")));
+    QTRY_VERIFY_WITH_TIMEOUT(f.crawlEnded(), 20000);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(f.spider->status(), QStringLiteral("robots.txt could not be read, nothing may be fetched"));
+    QCOMPARE(server.connectionCount(), 1);
+    QVERIFY(projectNames(f.window).isEmpty());
 }
 
 QTEST_MAIN(TestImportWizard)

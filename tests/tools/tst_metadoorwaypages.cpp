@@ -172,6 +172,49 @@ private slots:
             QCOMPARE(f.dir.read(QStringLiteral("index.htm")), original);
     }
 
+    // The backup is readable by no one the page is not readable by; a page its
+    // owner made read-only is not written, not even by root.
+    void injectionKeepsModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("injected");
+        QTest::newRow("0600 page") << 0600 << true;
+        QTest::newRow("0640 page") << 0640 << true;
+        QTest::newRow("0444 page") << 0444 << false;
+    }
+
+    void injectionKeepsModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, injected);
+        Fixture f;
+        const QByteArray original = "<html><head><title>private</title></head><body>b</body>";
+        f.dir.write(QStringLiteral("index.htm"), original);
+        const QString path = f.dir.filePath(QStringLiteral("index.htm"));
+        const QByteArray name = QFile::encodeName(path);
+        QCOMPARE(::chmod(name.constData(), mode_t(mode)), 0);
+        const mode_t oldMask = ::umask(022);
+        f.dialogs.answerFile(path);
+        f.trigger("ApplyTags1");
+        ::umask(oldMask);
+        auto modeOf = [](const QByteArray& file) {
+            struct stat st = {};
+            return ::stat(file.constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+        };
+        QCOMPARE(modeOf(name + ".bac"), mode);
+        QCOMPARE(modeOf(name), mode);
+        QCOMPARE(f.dir.read(QStringLiteral("index.htm.bac")), original);
+        QCOMPARE(f.dialogs.messages().size(), 1);
+        if (injected) {
+            QCOMPARE(f.dialogs.lastMessage().caption, MetaTagsPage::completeCaption());
+            QVERIFY(f.dir.read(QStringLiteral("index.htm")).contains("<META NAME=\"Creator\""));
+        } else {
+            QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Error);
+            QCOMPARE(f.dialogs.lastMessage().text, QStringLiteral("Unable to write to %1.").arg(path));
+            QCOMPARE(f.dir.read(QStringLiteral("index.htm")), original);
+        }
+    }
+
     void doorwayFollowsEveryLoad()
     {
         Fixture f;

@@ -15,6 +15,8 @@ private slots:
     void acceptance();
     void siteNameAndScope_data();
     void siteNameAndScope();
+    void scopeByParts_data();
+    void scopeByParts();
     void duplicateStatusNamesEarlierEntry();
     void linkCutByBlockEndIsKept();
     void robots_data();
@@ -129,6 +131,42 @@ void TestSpiderRules::siteNameAndScope()
     const SpiderRules::Address address = SpiderRules::split(start);
     QCOMPARE(SpiderRules::siteName(address.host), site);
     QCOMPARE(SpiderRules::scope(address), scope);
+}
+
+void TestSpiderRules::scopeByParts_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("inScope");
+    const QString start = QStringLiteral("http://127.0.0.1:8088/d/");
+    QTest::newRow("same site, in the directory") << start << "http://127.0.0.1:8088/d/a.html" << true;
+    QTest::newRow("scope text in another host's path") << start << "http://other-host/127.0.0.1:8088/d/x" << false;
+    QTest::newRow("scope text in another port's path") << start << "http://127.0.0.1:9/127.0.0.1:8088/d/x" << false;
+    QTest::newRow("host that begins with the start host") << start << "http://127.0.0.1:80889/d/x" << false;
+    QTest::newRow("another scheme") << start << "https://127.0.0.1:8088/d/x" << false;
+    QTest::newRow("outside the directory") << start << "http://127.0.0.1:8088/e/d/x" << false;
+    QTest::newRow("host letter case") << "http://Shop.example/d/"
+                                      << "http://shop.EXAMPLE/d/x" << true;
+    QTest::newRow("default port written out") << "http://shop.example/d/"
+                                              << "http://shop.example:80/d/x" << true;
+    QTest::newRow("https default port") << "https://shop.example/"
+                                        << "https://shop.example:443/x" << true;
+    QTest::newRow("other port") << "http://shop.example/"
+                                << "http://shop.example:8080/x" << false;
+    QTest::newRow("user part naming the host") << "http://shop.example/"
+                                               << "http://shop.example@evil.example/x" << false;
+}
+
+void TestSpiderRules::scopeByParts()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, link);
+    QFETCH(bool, inScope);
+    const SpiderRules::Address address = SpiderRules::split(start);
+    const SpiderRules::Scope scope = SpiderRules::scopeOf(address.proto, SpiderRules::scope(address));
+    QCOMPARE(SpiderRules::inScope(link, scope), inScope);
+    // The link scan applies the same test.
+    QCOMPARE(SpiderRules::refusal(link.toUtf8(), scope) == QLatin1String("out of scope"), !inScope);
 }
 
 void TestSpiderRules::duplicateStatusNamesEarlierEntry()
