@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class AttentionFlasher;
@@ -20,6 +21,7 @@ class QComboBox;
 class QListView;
 class QMenu;
 class QTabWidget;
+class SiteAuditWindow;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
@@ -63,6 +65,8 @@ public:
     AttentionFlasher* flasher() const { return m_flasher; }
     ProjectStore* projectStore() const { return m_projectStore; }
     void openOnlineManual();
+    // The "Site Audit" window while it is open.
+    SiteAuditWindow* siteAudit() const { return m_siteAudit; }
 
     // Page controls and pages, named as the system names them.
     QTabWidget* PageControl1 = nullptr;
@@ -134,6 +138,7 @@ private:
     void PageControl1TabClicked(int index);
 
     QString m_programDir;
+    QPointer<SiteAuditWindow> m_siteAudit;
     QString m_appTitle;
     QString m_homeAddress;
     QString m_versionMarker;
