@@ -156,7 +156,7 @@ void addPaths(SandboxRouter& router)
     });
     router.addPath("/audit/long-texts.html", [](const SandboxRequest&) {
         Page p = healthy("Long texts");
-        p.title = "A title far too long to show whole in a result page: seventy-five chars";
+        p.title = "A title far too long to show whole in a search engine's list of results";
         p.description = "A description far longer than a search engine shows under a result, which cuts it off "
                         "after about a hundred and sixty characters, so the end of this sentence goes unread.";
         return html(render(p));
