@@ -114,10 +114,8 @@ ImportWizardPage::ImportWizardPage(ProjectFields* editor, ProjectStore* store, Q
     connect(HttpMap, &THttpCli::OnRequestDone, this, &ImportWizardPage::HttpMapRequestDone);
     // robots.txt is read with redirects followed up to five.
     connect(HttpMap, &THttpCli::OnLocationChange, this, [this](THttpCli*) {
-        if (m_fetchingRobots && ++m_robotsRedirects > 5) {
-            m_robotsGaveUp = true;
+        if (m_fetchingRobots && !m_crawler.robotsRedirect())
             HttpMap->CancelRequest();
-        }
     });
 
     m_pageTimer = new QTimer(this);
@@ -262,8 +260,7 @@ void ImportWizardPage::Button5Click()
 void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
 {
     if (m_fetchingRobots) {
-        if (m_robotsBody.size() < RobotsTxt::MaxBytes)
-            m_robotsBody.append(Buffer, qMin<qsizetype>(Len, RobotsTxt::MaxBytes - m_robotsBody.size()));
+        m_crawler.robotsData(Buffer, Len);
         return;
     }
     const QString progress = QStringLiteral("Downloading ... ") + QString::number(HttpMap->ReceivedBytes());
@@ -410,9 +407,8 @@ void ImportWizardPage::spiderStart()
         return;
     m_spider->Button1->setEnabled(false);
     m_spider->Button2->setEnabled(true);
-    m_links.clear();
     const QString start = UrlImp->text();
-    m_links.addStart(start);
+    m_crawler.begin(start);
 
     const SpiderRules::Address address = SpiderRules::split(start);
     // Project names cannot hold "/", "\" or control characters; a host can.
@@ -422,10 +418,6 @@ void ImportWizardPage::spiderStart()
     });
     m_siteName = m_siteName.trimmed();
     m_scope = SpiderRules::scope(address);
-    m_startHost = SpiderRules::hostAndPort(address);
-    m_startProto = address.proto.isEmpty() ? QStringLiteral("http") : address.proto;
-    m_robots = RobotsTxt::allowAll();
-    m_pagesFetched = 0;
     m_nameHint = 1;
     m_crawling = true;
     emit flashRequested(2);
@@ -449,30 +441,15 @@ void ImportWizardPage::spiderStop()
 void ImportWizardPage::fetchRobots()
 {
     m_fetchingRobots = true;
-    m_robotsBody.clear();
-    m_robotsRedirects = 0;
-    m_robotsGaveUp = false;
-    HttpMap->setURL(m_startProto + QStringLiteral("://") + m_startHost + QStringLiteral("/robots.txt"));
+    m_crawler.robotsBegin();
+    HttpMap->setURL(m_crawler.robotsUrl());
     m_spider->setStatus(QStringLiteral("Reading robots.txt"));
     beginGet();
 }
 
 void ImportWizardPage::robotsDone()
 {
-    const int code = HttpMap->ResponseCode();
-    if (m_robotsGaveUp) {
-        m_robots = RobotsTxt::allowAll();
-    } else if (HttpMap->ResponseHeader().isEmpty() && code != 0) {
-        // No answer at all: the client's own failure, not the site's.
-        m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt unreachable, nothing may be fetched"));
-    } else if (code >= 500) {
-        m_robots = RobotsTxt::disallowAll(QStringLiteral("robots.txt answered %1, nothing may be fetched").arg(code));
-    } else if (code >= 300) {
-        m_robots = RobotsTxt::allowAll();
-    } else {
-        m_robots = RobotsTxt::parse(m_robotsBody);
-    }
-    m_robotsBody.clear();
+    m_crawler.robotsDone(HttpMap->ResponseCode(), !HttpMap->ResponseHeader().isEmpty());
     if (!m_spider || !m_spider->Button2->isEnabled()) {
         m_crawling = false;
         return;
@@ -488,16 +465,7 @@ void ImportWizardPage::robotsDone()
 
 QString ImportWizardPage::robotsRefusal(const QString& url) const
 {
-    const SpiderRules::Address address = SpiderRules::split(url);
-    // The rules are those of the start address's server; other servers are not asked.
-    if (SpiderRules::hostAndPort(address) != m_startHost)
-        return QString();
-    const RobotsTxt::Verdict verdict = m_robots.check(address.path);
-    if (verdict.allowed)
-        return QString();
-    if (m_robots.refusesAll())
-        return verdict.rule;
-    return QStringLiteral("Refused by robots.txt (%1): %2").arg(verdict.rule, url);
+    return m_crawler.robotsRefusal(url);
 }
 
 void ImportWizardPage::whenStoreIdle(std::function<void()> step)
@@ -517,7 +485,8 @@ void ImportWizardPage::nextPageStep()
         if (!m_crawling || !m_spider)
             return;
         const int limit = m_spider->pageLimit();
-        if (m_links.hasQueued() && !(limit > 0 && m_pagesFetched >= limit)) {
+        m_crawler.setPageLimit(limit);
+        if (m_links.hasQueued() && !m_crawler.limitReached()) {
             const QString url = m_links.firstQueued();
             HttpMap->setURL(url);
             m_links.clearBuffer();
@@ -532,7 +501,7 @@ void ImportWizardPage::nextPageStep()
             clearResultBoxes();
             m_scanner.reset();
             m_scanner.setOptions(scanOptions());
-            ++m_pagesFetched;
+            m_crawler.countPage();
             beginGet();
             return;
         }
@@ -544,7 +513,7 @@ void ImportWizardPage::nextPageStep()
             m_links.dropQueue();
             finishCrawl(QStringLiteral("Done. Page limit of %1 reached, %2 of %3 Urls saved")
                             .arg(limit)
-                            .arg(m_pagesFetched)
+                            .arg(m_crawler.pagesFetched())
                             .arg(m_links.foundCount()),
                         true);
             return;
@@ -580,22 +549,11 @@ void ImportWizardPage::pageDone()
             m_crawling = false;
             return;
         }
-        int waitMs = m_spider->delayMs();
-        waitMs = qMax(waitMs, static_cast<int>(m_robots.crawlDelay() * 1000));
-        const int code = HttpMap->ResponseCode();
-        if (code == 429 || code == 503) {
-            int seconds = -1;
-            for (const QString& line : HttpMap->ResponseHeader()) {
-                if (line.startsWith(QLatin1String("Retry-After:"), Qt::CaseInsensitive)) {
-                    seconds = retryAfterSeconds(line.mid(12), QDateTime::currentDateTimeUtc());
-                    break;
-                }
-            }
-            if (seconds > 0) {
-                m_spider->setStatus(QStringLiteral("Waiting %1 s (Retry-After)").arg(seconds));
-                waitMs = qMax(waitMs, seconds * 1000);
-            }
-        }
+        int seconds = -1;
+        const int waitMs = m_crawler.waitAfter(m_spider->delayMs(), HttpMap->ResponseCode(),
+                                               HttpMap->ResponseHeader(), QDateTime::currentDateTimeUtc(), &seconds);
+        if (seconds > 0)
+            m_spider->setStatus(QStringLiteral("Waiting %1 s (Retry-After)").arg(seconds));
         scheduleNextPage(waitMs);
     });
 }

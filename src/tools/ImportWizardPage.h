@@ -2,6 +2,7 @@
 
 #include "LinkScan.h"
 #include "PageScan.h"
+#include "PoliteCrawler.h"
 #include "RobotsTxt.h"
 #include "projects/ProjectRecord.h"
 
@@ -45,10 +46,10 @@ public:
     void setPageTimeoutMs(int ms) { m_pageTimeoutMs = ms; }
 
     // The spider's queue and found list (SiteToCr, SiteList).
-    const LinkCollector& siteLists() const { return m_links; }
+    const LinkCollector& siteLists() const { return m_crawler.links(); }
     QString siteName() const { return m_siteName; }
     QString spiderScope() const { return m_scope; }
-    const RobotsTxt& robots() const { return m_robots; }
+    const RobotsTxt& robots() const { return m_crawler.robots(); }
     bool crawling() const { return m_crawling; }
 
     static QString noUrlText() { return QStringLiteral("You must enter a url to Import"); }
@@ -137,20 +138,15 @@ private:
 
     // Head buffer with the values it gave, and the link buffer with the lists.
     PageScanner m_scanner;
-    LinkCollector m_links;
+    // The queue, robots.txt, the waits and the page cap; LinkCollector m_links is its link lists.
+    PoliteCrawler m_crawler;
+    LinkCollector& m_links = m_crawler.links();
     bool m_fileScanning = false;
 
     bool m_crawling = false;
     QString m_siteName;
     QString m_scope;
-    QString m_startHost; // host and port the robots rules apply to
-    QString m_startProto;
-    RobotsTxt m_robots;
     bool m_fetchingRobots = false;
-    QByteArray m_robotsBody;
-    int m_robotsRedirects = 0;
-    bool m_robotsGaveUp = false;
-    int m_pagesFetched = 0;
     int m_nameHint = 1;
     QTimer* m_wait = nullptr;
     QTimer* m_pageTimer = nullptr;

@@ -116,6 +116,14 @@ void LinkCollector::addStart(const QString& url)
     accept(url);
 }
 
+bool LinkCollector::offer(const QString& url)
+{
+    if (m_index.contains(url))
+        return false;
+    accept(url);
+    return true;
+}
+
 void LinkCollector::accept(const QString& url)
 {
     m_index.insert(url, static_cast<int>(m_found.size()));

@@ -54,6 +54,8 @@ public:
     void clearBuffer() { m_buffer.clear(); }
     // Adds an address to both lists (the start address).
     void addStart(const QString& url);
+    // Adds an address to both lists unless it is there already; false for a duplicate.
+    bool offer(const QString& url);
 
     // Appends a block of page text to the link buffer.
     void appendBlock(const QByteArray& block) { m_buffer += block; }

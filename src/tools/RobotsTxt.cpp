@@ -117,6 +117,7 @@ RobotsTxt RobotsTxt::parse(const QByteArray& whole, const QString& token)
         bool hasDelay = false;
     };
     QList<Group> groups;
+    QStringList sitemaps;
     bool inAgents = false;
     for (const QByteArray& raw : PageScan::splitLines(text)) {
         QByteArray line = raw;
@@ -128,6 +129,13 @@ RobotsTxt RobotsTxt::parse(const QByteArray& whole, const QString& token)
             continue;
         const QByteArray key = PageScan::asciiUpper(line.left(colon).trimmed());
         const QByteArray value = line.mid(colon + 1).trimmed();
+        if (key == "SITEMAP") {
+            // Sitemap lines stand outside the groups.
+            inAgents = false;
+            if (!value.isEmpty())
+                sitemaps.append(QString::fromUtf8(value));
+            continue;
+        }
         if (key == "USER-AGENT") {
             if (!inAgents || groups.isEmpty())
                 groups.append(Group());
@@ -180,6 +188,7 @@ RobotsTxt RobotsTxt::parse(const QByteArray& whole, const QString& token)
         chosen = pick([](const QByteArray& agent) { return agent == "*"; });
 
     RobotsTxt robots;
+    robots.m_sitemaps = sitemaps;
     for (const Group* g : chosen) {
         robots.m_rules += g->rules;
         if (g->hasDelay)

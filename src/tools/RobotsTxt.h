@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // A site's robots.txt (RFC 9309): the group for our product token, or "*",
 // with its Allow and Disallow rules ("*" and "$" in paths, the longest
@@ -34,6 +35,8 @@ public:
     bool refusesAll() const { return m_refuseAll; }
     QString reason() const { return m_reason; }
     int ruleCount() const { return static_cast<int>(m_rules.size()); }
+    // The Sitemap: addresses of the file, whichever group they stand in.
+    QStringList sitemaps() const { return m_sitemaps; }
 
     // Whether `pattern` (with "*" and a closing "$") matches the start of
     // `path`, or the whole of it with "$".
@@ -49,6 +52,7 @@ private:
         QByteArray pattern;
     };
     QList<Rule> m_rules;
+    QStringList m_sitemaps;
     double m_crawlDelay = 0;
     bool m_refuseAll = false;
     QString m_reason;

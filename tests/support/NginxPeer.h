@@ -38,6 +38,9 @@ public:
         m_extra += QStringLiteral("        location = %1 { return 301 %2; }\n").arg(path, target);
     }
 
+    // Before start: more lines for the server block (locations, headers).
+    void addServerLines(const QString& lines) { m_extra += lines; }
+
 protected:
     QStringList arguments() const override;
     bool writeConfig() override;
