@@ -304,7 +304,7 @@ void SiteAuditWindow::crawlEnded(bool completed)
     m_crawl = nullptr;
     const qint64 ms = m_elapsed.isValid() ? m_elapsed.elapsed() : 0;
     QString text;
-    if (!crawl->startFetched() && !crawl->errorText().isEmpty())
+    if (!crawl->errorText().isEmpty())
         text = crawl->errorText();
     else
         text = QStringLiteral("%1: %2 pages, %3 findings in %4")

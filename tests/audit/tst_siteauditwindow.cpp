@@ -174,6 +174,8 @@ bool TestSiteAuditWindow::crawl(SiteAuditWindow& window, qint64* longestWaitMs)
         return false;
     if (!finished.wait(120000))
         return false;
+    if (!finished.first().first().toBool())
+        qWarning("the crawl did not complete: %s", qPrintable(window.progressText->text()));
     if (longestWaitMs)
         *longestWaitMs = watch.longestMs();
     return finished.first().first().toBool() && window.startButton->isEnabled();
