@@ -107,6 +107,13 @@ struct AuditCrawl::Private
     void storeLinks(const QString& from, const PageFacts& facts);
     void finish(bool completed);
     bool storeFindings();
+    // Keeps the first failure's text; always false.
+    bool failed(const QSqlQuery& query)
+    {
+        if (error.isEmpty())
+            error = QStringLiteral("The history store cannot be written: %1").arg(query.lastError().text());
+        return false;
+    }
     void release(Fetch* f);
     QString settingsText() const;
     int queued() const { return crawler.links().queuedCount() + static_cast<int>(externals.size() - externalHead); }
@@ -620,8 +627,9 @@ void AuditCrawl::Private::record(const AuditPage& page, int rowSeq)
     insert.addBindValue(rowSeq);
     insert.addBindValue(page.url);
     insert.addBindValue(page.status);
-    insert.addBindValue(page.hopText());
-    insert.addBindValue(page.finalUrl);
+    // Empty, not NULL: the columns are NOT NULL.
+    insert.addBindValue(page.hopText().isEmpty() ? QStringLiteral("") : page.hopText());
+    insert.addBindValue(page.finalUrl.isEmpty() ? QStringLiteral("") : page.finalUrl);
     insert.addBindValue(body ? QVariant(page.contentType) : null);
     insert.addBindValue(body ? QVariant(page.bytes) : null);
     insert.addBindValue(page.responseMs);
@@ -634,7 +642,9 @@ void AuditCrawl::Private::record(const AuditPage& page, int rowSeq)
     insert.addBindValue(page.indexable ? 1 : 0);
     insert.addBindValue(body ? QVariant(page.sha256) : null);
     if (!insert.exec()) {
-        error = QStringLiteral("The history store cannot be written: %1").arg(insert.lastError().text());
+        // A store that refuses a page ends the crawl; what was stored stays.
+        failed(insert);
+        QTimer::singleShot(0, q, [this] { q->stop(); });
         return;
     }
     ++pagesStored;
@@ -666,7 +676,7 @@ void AuditCrawl::Private::storeLinks(const QString& from, const PageFacts& facts
         insert.addBindValue(crawlId);
         insert.addBindValue(from);
         insert.addBindValue(link.url);
-        insert.addBindValue(link.anchor);
+        insert.addBindValue(link.anchor.isEmpty() ? QStringLiteral("") : link.anchor);
         insert.addBindValue(link.nofollow ? 1 : 0);
         insert.exec();
     }
@@ -679,7 +689,7 @@ bool AuditCrawl::Private::storeFindings()
     select.prepare(QStringLiteral("SELECT rowid, from_url, to_url, anchor FROM audit_links WHERE crawl_id = ?"));
     select.addBindValue(crawlId);
     if (!select.exec())
-        return false;
+        return failed(select);
     QList<QPair<qint64, int>> statuses;
     QSet<QString> seen;
     while (select.next()) {
@@ -710,7 +720,7 @@ bool AuditCrawl::Private::storeFindings()
         update.addBindValue(status);
         update.addBindValue(rowid);
         if (!update.exec())
-            return false;
+            return failed(update);
     }
     findings += AuditRules::crawlFindings(pages);
     AuditRules::sort(findings);
@@ -720,9 +730,9 @@ bool AuditCrawl::Private::storeFindings()
         insert.addBindValue(crawlId);
         insert.addBindValue(finding.code);
         insert.addBindValue(finding.url);
-        insert.addBindValue(finding.detail);
+        insert.addBindValue(finding.detail.isEmpty() ? QStringLiteral("") : finding.detail);
         if (!insert.exec())
-            return false;
+            return failed(insert);
         ++findingsStored;
     }
     return true;
@@ -736,16 +746,14 @@ void AuditCrawl::Private::finish(bool completed)
     waitTimer.stop();
     bool stored = false;
     if (pacer && pacer->write()) {
-        if (completed && !storeFindings()) {
-            error = QStringLiteral("The history store cannot be written: %1").arg(store->errorText());
+        if (completed && !storeFindings())
             completed = false;
-        }
         QSqlQuery end(store->database());
         end.prepare(QStringLiteral("UPDATE audit_crawls SET ended_at = ?, finished = ? WHERE id = ?"));
         end.addBindValue(QDateTime::currentSecsSinceEpoch());
         end.addBindValue(completed ? 1 : 0);
         end.addBindValue(crawlId);
-        stored = end.exec() && pacer->finish();
+        stored = end.exec() ? pacer->finish() : failed(end);
     }
     if (!stored && error.isEmpty())
         error = QStringLiteral("The history store cannot be written: %1").arg(store ? store->errorText() : QString());
