@@ -3,6 +3,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 QStringList AuditPagesModel::columnNames()
 {
     return {QStringLiteral("url"),         QStringLiteral("status"),         QStringLiteral("redirect_hops"),
@@ -20,7 +22,7 @@ void AuditPagesModel::setCrawl(qint64 crawlId)
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_crawlId = crawlId;
-    m_lastSeq = -1;
+    m_lastRowId = 0;
     m_error.clear();
     endResetModel();
 }
@@ -31,10 +33,11 @@ int AuditPagesModel::fetchNew(const QSqlDatabase& db, int maxRows)
         return 0;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT seq, %1 FROM audit_pages WHERE crawl_id = ? AND seq > ? ORDER BY seq LIMIT ?")
-                      .arg(columnNames().join(QStringLiteral(", "))));
+    query.prepare(
+        QStringLiteral("SELECT rowid, seq, %1 FROM audit_pages WHERE rowid > ? AND crawl_id = ? ORDER BY rowid LIMIT ?")
+            .arg(columnNames().join(QStringLiteral(", "))));
+    query.addBindValue(m_lastRowId);
     query.addBindValue(m_crawlId);
-    query.addBindValue(m_lastSeq);
     query.addBindValue(maxRows);
     if (!query.exec()) {
         m_error = query.lastError().text();
@@ -42,18 +45,32 @@ int AuditPagesModel::fetchNew(const QSqlDatabase& db, int maxRows)
     }
     std::vector<Row> batch;
     while (query.next()) {
-        m_lastSeq = query.value(0).toLongLong();
+        m_lastRowId = query.value(0).toLongLong();
         Row row;
+        row.seq = query.value(1).toLongLong();
         for (int c = 0; c < ColumnCount; ++c)
-            row[static_cast<size_t>(c)] = query.value(c + 1);
+            row.cells[static_cast<size_t>(c)] = query.value(c + 2);
         batch.push_back(std::move(row));
     }
     if (batch.empty())
         return 0;
-    const int first = static_cast<int>(m_rows.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(batch.size()) - 1);
-    m_rows.insert(m_rows.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
-    endInsertRows();
+    const auto bySeq = [](const Row& a, const Row& b) { return a.seq < b.seq; };
+    std::stable_sort(batch.begin(), batch.end(), bySeq);
+    auto next = batch.begin();
+    // Rows whose fetch started before the last one shown go to their place, one by one; they are few.
+    for (; next != batch.end() && !m_rows.empty() && next->seq < m_rows.back().seq; ++next) {
+        const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), *next, bySeq);
+        const int row = static_cast<int>(at - m_rows.begin());
+        beginInsertRows(QModelIndex(), row, row);
+        m_rows.insert(at, std::move(*next));
+        endInsertRows();
+    }
+    if (next != batch.end()) {
+        const int first = static_cast<int>(m_rows.size());
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(batch.end() - next) - 1);
+        m_rows.insert(m_rows.end(), std::make_move_iterator(next), std::make_move_iterator(batch.end()));
+        endInsertRows();
+    }
     return static_cast<int>(batch.size());
 }
 
@@ -69,7 +86,7 @@ int AuditPagesModel::columnCount(const QModelIndex& parent) const
 
 QString AuditPagesModel::text(int row, int column) const
 {
-    const QVariant& value = m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    const QVariant& value = m_rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
     if (column == Indexable)
         return value.toInt() != 0 ? QStringLiteral("yes") : QStringLiteral("no");
     return value.isNull() ? QString() : value.toString();
@@ -79,7 +96,7 @@ QVariant AuditPagesModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return QVariant();
-    const QVariant& value = m_rows[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
+    const QVariant& value = m_rows[static_cast<size_t>(index.row())].cells[static_cast<size_t>(index.column())];
     switch (role) {
     case Qt::DisplayRole:
         return text(index.row(), index.column());

@@ -9,9 +9,11 @@
 #include <vector>
 
 // The pages of one stored crawl, one row per address in the order its fetch
-// started, with the columns of the pages CSV. The crawl appends rows as it
-// goes; fetchNew() reads only the rows stored since the last call, a bounded
-// batch at a time, so a window that follows a long crawl never reloads it.
+// started, with the columns of the pages CSV. The crawl stores rows as their
+// fetches end (with several connections, not quite in the order they
+// started); fetchNew() reads only the rows stored since the last call, a
+// bounded batch at a time, and puts each in its place, so a window that
+// follows a long crawl never reloads it.
 class AuditPagesModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -42,9 +44,13 @@ public:
     QString text(int row, int column) const;
 
 private:
-    using Row = std::array<QVariant, ColumnCount>;
+    struct Row
+    {
+        qint64 seq = 0;
+        std::array<QVariant, ColumnCount> cells;
+    };
     std::vector<Row> m_rows;
     qint64 m_crawlId = 0;
-    qint64 m_lastSeq = -1;
+    qint64 m_lastRowId = 0; // the store's own insertion order
     QString m_error;
 };

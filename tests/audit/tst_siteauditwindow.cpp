@@ -112,7 +112,8 @@ void TestSiteAuditWindow::pagesModelReadsOnlyNewRows()
         i.addBindValue(seq == 2 ? QVariant() : QVariant(QStringLiteral("T%1").arg(seq)));
         return i.exec();
     };
-    for (int seq : {0, 1, 2, 3, 4})
+    // Stored as the fetches end: 2 and 5 end after 3 and 4 started (several connections).
+    for (int seq : {0, 1, 3, 4})
         QVERIFY(insert(7, seq, seq == 3 ? 404 : 200, seq % 2));
     QVERIFY(insert(8, 0, 200, 1)); // another crawl's row never shows
 
@@ -122,12 +123,14 @@ void TestSiteAuditWindow::pagesModelReadsOnlyNewRows()
     model.setCrawl(7);
     QCOMPARE(model.fetchNew(store.database(), 2), 2);
     QCOMPARE(model.fetchNew(store.database(), 2), 2);
-    QCOMPARE(model.fetchNew(store.database(), 2), 1);
     QCOMPARE(model.fetchNew(store.database(), 2), 0);
-    QCOMPARE(inserted.size(), 3);
-    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(model.rowCount(), 4);
     QVERIFY(insert(7, 5, 301, 0));
-    QCOMPARE(model.fetchNew(store.database(), 100), 1);
+    QVERIFY(insert(7, 2, 200, 0));
+    QCOMPARE(model.fetchNew(store.database(), 100), 2);
+    QCOMPARE(inserted.size(), 4);
+    QCOMPARE(inserted.at(2).at(1).toInt(), 2); // the late row went to its place
     QCOMPARE(model.rowCount(), 6);
     for (int row = 0; row < 6; ++row)
         QCOMPARE(model.text(row, AuditPagesModel::Url), QStringLiteral("http://a/%1").arg(row));
