@@ -319,7 +319,7 @@ void TestSiteAuditWindow::crawlOfTheSandboxSite()
     QCOMPARE(findingLines.size(), total);
     QList<QByteArray> sorted = findingLines;
     std::sort(sorted.begin(), sorted.end());
-    QCOMPARE(findingLines, sorted); // no field here is quoted or holds a byte below ","
+    QCOMPARE(findingLines, sorted); // no code or address here holds a byte below ","
     QVERIFY(findingLines.first().startsWith("blocked-by-robots,"));
 
     // A second crawl after the about page went missing: the changes since the first.
