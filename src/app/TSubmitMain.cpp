@@ -98,6 +98,11 @@ QString TSubmitMain::path(const QString& relative) const
     return programPath(m_programDir, relative);
 }
 
+SiteAuditWindow* TSubmitMain::siteAudit() const
+{
+    return m_siteAudit.data();
+}
+
 void TSubmitMain::createMenus()
 {
     QMenuBar* bar = menuBar();

@@ -66,7 +66,7 @@ public:
     ProjectStore* projectStore() const { return m_projectStore; }
     void openOnlineManual();
     // The "Site Audit" window while it is open.
-    SiteAuditWindow* siteAudit() const { return m_siteAudit; }
+    SiteAuditWindow* siteAudit() const;
 
     // Page controls and pages, named as the system names them.
     QTabWidget* PageControl1 = nullptr;
