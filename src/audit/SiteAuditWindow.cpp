@@ -147,14 +147,17 @@ SiteAuditWindow::SiteAuditWindow(const QString& programDir, QWidget* parent)
     findingCodes = tableView("findingCodes");
     findingCodes->setSelectionMode(QAbstractItemView::SingleSelection);
     findingCodes->setModel(m_codes);
+    findingCodes->verticalHeader()->hide();
+    findingCodes->horizontalHeader()->setStretchLastSection(false);
     findingUrls = tableView("findingUrls");
     findingUrls->setModel(m_urls);
+    findingUrls->verticalHeader()->hide();
     findingUrls->setToolTip(QStringLiteral("Double-click an address to open it"));
     auto* findingsTab = new QSplitter;
     findingsTab->addWidget(findingCodes);
     findingsTab->addWidget(findingUrls);
     findingsTab->setStretchFactor(1, 3);
-    findingsTab->setSizes({260, 700});
+    findingsTab->setSizes({300, 700});
 
     changesText = named(new QLabel, "changesText");
     changesView = tableView("changesView");
@@ -383,6 +386,7 @@ void SiteAuditWindow::loadFindings()
     m_codes->setQuery(std::move(query));
     m_codes->setHeaderData(0, Qt::Horizontal, QStringLiteral("Finding"));
     m_codes->setHeaderData(1, Qt::Horizontal, QStringLiteral("Count"));
+    findingCodes->resizeColumnsToContents();
     if (m_codes->rowCount() > 0)
         findingCodes->setCurrentIndex(m_codes->index(0, 0));
 }
