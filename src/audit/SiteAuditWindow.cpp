@@ -206,10 +206,14 @@ SiteAuditWindow::SiteAuditWindow(const QString& programDir, QWidget* parent)
 
 SiteAuditWindow::~SiteAuditWindow()
 {
-    // The query models hold statements of the store's connection: let them go first.
+    // A crawl still running ends as stopped (stored unfinished) without calling back into a window half gone.
+    if (m_crawl) {
+        m_crawl->disconnect(this);
+        delete m_crawl;
+    }
+    // The query models hold statements of the store's connection: let them go before it.
     m_urls->clear();
     m_codes->clear();
-    delete m_crawl;
 }
 
 bool SiteAuditWindow::openStore()

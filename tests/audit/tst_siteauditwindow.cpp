@@ -85,6 +85,7 @@ private slots:
     void csvField();
     void crawlOfTheSandboxSite();
     void emptyAddressIsRefused();
+    void stopAndCloseLeaveTheCrawlUnfinished();
 
 private:
     bool crawl(SiteAuditWindow& window, qint64* longestWaitMs = nullptr);
@@ -369,6 +370,49 @@ void TestSiteAuditWindow::emptyAddressIsRefused()
     QCOMPARE(dialogs.messages().size(), 1);
     QVERIFY(!dialogs.lastMessage().text.isEmpty());
     QCOMPARE(window.crawlList->count(), 0);
+}
+
+void TestSiteAuditWindow::stopAndCloseLeaveTheCrawlUnfinished()
+{
+    TempProgramDir dir;
+    ScriptedDialogs dialogs;
+    SandboxServer server;
+    server.addStandardSites();
+    QVERIFY(server.listen(0));
+    // The slow page holds each crawl open long enough to stop it.
+    const QString start = QStringLiteral("http://127.0.0.1:%1/audit/slow.html").arg(server.port());
+
+    auto* window = new SiteAuditWindow(dir.path());
+    window->setStartAddress(start);
+    QSignalSpy finished(window, &SiteAuditWindow::crawlFinished);
+    window->startButton->click();
+    QVERIFY(window->isCrawling());
+    QVERIFY(!window->startAddress->isEnabled());
+    window->stopButton->click();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(!window->isCrawling());
+    QVERIFY(window->startButton->isEnabled());
+    QVERIFY(window->startAddress->isEnabled());
+    QVERIFY2(window->progressText->text().startsWith(QLatin1String("Stopped: ")),
+             qPrintable(window->progressText->text()));
+    QVERIFY(window->crawlList->itemText(0).endsWith(QLatin1String("unfinished")));
+
+    // Closed while the second crawl runs: it ends, stored unfinished, and nothing calls back into the window.
+    window->startButton->click();
+    QVERIFY(window->isCrawling());
+    QTest::qWait(200);
+    delete window;
+    QCOMPARE(finished.size(), 1);
+    HistoryStore store(dir.path());
+    QVERIFY(store.open());
+    QSqlQuery q(store.database());
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*), SUM(finished), COUNT(ended_at) FROM audit_crawls")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 2);
+    QCOMPARE(q.value(1).toInt(), 0);
+    QCOMPARE(q.value(2).toInt(), 2);
+    QVERIFY(dialogs.calls().isEmpty());
 }
 
 QTEST_MAIN(TestSiteAuditWindow)
