@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Every address taken is absolute http(s), without a fragment.
     auto absolute = [](const QString& url) {
-        return url.isEmpty() || ((url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"))) &&
-                                 !url.contains(QLatin1Char('#')));
+        return url.isEmpty() ||
+               ((url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"))) &&
+                !url.contains(QLatin1Char('#')));
     };
     if (!absolute(facts.canonical))
         __builtin_trap();

@@ -115,10 +115,10 @@ QList<AuditChange> compareCrawls(const QSqlDatabase& db, qint64 previousCrawlId,
             changes.append({QStringLiteral("finding-resolved"), c.url, c.detail});
         }
     }
-    static const QStringList order = {QStringLiteral("page-new"),         QStringLiteral("page-gone"),
-                                      QStringLiteral("status-changed"),   QStringLiteral("title-changed"),
-                                      QStringLiteral("description-changed"), QStringLiteral("content-changed"),
-                                      QStringLiteral("finding-new"),      QStringLiteral("finding-resolved")};
+    static const QStringList order = {
+        QStringLiteral("page-new"),      QStringLiteral("page-gone"),           QStringLiteral("status-changed"),
+        QStringLiteral("title-changed"), QStringLiteral("description-changed"), QStringLiteral("content-changed"),
+        QStringLiteral("finding-new"),   QStringLiteral("finding-resolved")};
     std::sort(changes.begin(), changes.end(), [](const AuditChange& a, const AuditChange& b) {
         const qsizetype ka = order.indexOf(a.kind), kb = order.indexOf(b.kind);
         if (ka != kb)

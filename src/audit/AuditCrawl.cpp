@@ -12,7 +12,6 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QPointer>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -54,6 +53,7 @@ struct AuditCrawl::Private
         bool loop = false;
         bool leftScope = false; // a hop pointed out of scope or to a refused address
         bool timedOut = false;
+        int elapsedMs = 0; // from the request's start to the end of its last answer
         QTimer timeout;
     };
 
@@ -71,7 +71,6 @@ struct AuditCrawl::Private
     bool running = false;
     bool stopping = false;
     bool startFetched = false;
-    bool startChecked = false;
     bool fetchingRobots = false;
 
     QList<Fetch*> inFlight;
@@ -87,7 +86,6 @@ struct AuditCrawl::Private
     int seq = 0;
     int pagesStored = 0;
     int findingsStored = 0;
-    QElapsedTimer sinceLast;
     qint64 nextAllowedMs = 0; // on `clock`, when the next request may start
     QElapsedTimer clock;
     QTimer waitTimer;
@@ -202,7 +200,6 @@ bool AuditCrawl::start(const AuditOptions& options)
     d->findingsStored = 0;
     d->stopping = false;
     d->startFetched = false;
-    d->startChecked = false;
     d->nextAllowedMs = 0;
     d->clock.start();
     d->running = true;
@@ -406,6 +403,7 @@ void AuditCrawl::Private::startFetch(const QString& url, int depth, bool externa
             f->body.append(data, qMin<qsizetype>(len, MaxParsedBytes - f->body.size()));
     });
     QObject::connect(c, &THttpCli::OnRequestDone, q, [this, f](THttpCli*, int, int) {
+        f->elapsedMs = static_cast<int>(f->clock.elapsed());
         // Leave the client's own handler before it is released.
         QTimer::singleShot(0, q, [this, f] { done(f); });
     });
@@ -445,8 +443,8 @@ void AuditCrawl::Private::done(Fetch* f)
             pageDone(f);
         // The delay, Crawl-delay or a Retry-After counts from the end of this answer.
         const int code = f->timedOut ? 0 : f->client->ResponseCode();
-        const qint64 wait = crawler.waitAfter(options.delayMs, code, f->client->ResponseHeader(),
-                                              QDateTime::currentDateTimeUtc());
+        const qint64 wait =
+            crawler.waitAfter(options.delayMs, code, f->client->ResponseHeader(), QDateTime::currentDateTimeUtc());
         nextAllowedMs = qMax(nextAllowedMs, clock.elapsed() + wait);
     }
     release(f);
@@ -475,7 +473,7 @@ AuditPage AuditCrawl::Private::pageFacts(Fetch* f, const QString& url, int statu
     page.finalUrl = url;
     page.finalStatus = status;
     page.depth = f->depth;
-    page.responseMs = static_cast<int>(f->clock.elapsed());
+    page.responseMs = f->elapsedMs;
     page.robotsAllowed = siteRules.check(SpiderRules::split(url).path).allowed;
     if (status == 0)
         return page;
@@ -536,7 +534,7 @@ void AuditCrawl::Private::pageDone(Fetch* f)
     redirect.finalUrl = f->hops.last().target;
     redirect.finalStatus = finalCode;
     redirect.depth = f->depth;
-    redirect.responseMs = static_cast<int>(f->clock.elapsed());
+    redirect.responseMs = f->elapsedMs;
     redirect.robotsAllowed = siteRules.check(SpiderRules::split(f->url).path).allowed;
     record(redirect, f->seq);
     if (stoppedAtHop) {
@@ -581,10 +579,9 @@ void AuditCrawl::Private::pageDone(Fetch* f)
 
 void AuditCrawl::Private::follow(const AuditPage& page, const PageFacts& facts)
 {
-    const bool pageNofollow = page.robotsMeta.contains(QLatin1String("nofollow")) ||
-                              page.robotsHeader.contains(QLatin1String("nofollow")) ||
-                              page.robotsMeta.contains(QLatin1String("none")) ||
-                              page.robotsHeader.contains(QLatin1String("none"));
+    const bool pageNofollow =
+        page.robotsMeta.contains(QLatin1String("nofollow")) || page.robotsHeader.contains(QLatin1String("nofollow")) ||
+        page.robotsMeta.contains(QLatin1String("none")) || page.robotsHeader.contains(QLatin1String("none"));
     QSet<QString> blocked;
     for (const PageLink& link : facts.links) {
         if (link.url.isEmpty())
@@ -668,8 +665,8 @@ void AuditCrawl::Private::storeLinks(const QString& from, const PageFacts& facts
     if (facts.links.isEmpty() || !pacer->write())
         return;
     QSqlQuery insert(store->database());
-    insert.prepare(QStringLiteral(
-        "INSERT INTO audit_links(crawl_id, from_url, to_url, anchor, nofollow) VALUES(?, ?, ?, ?, ?)"));
+    insert.prepare(
+        QStringLiteral("INSERT INTO audit_links(crawl_id, from_url, to_url, anchor, nofollow) VALUES(?, ?, ?, ?, ?)"));
     for (const PageLink& link : facts.links) {
         if (link.url.isEmpty())
             continue;
@@ -744,6 +741,13 @@ void AuditCrawl::Private::finish(bool completed)
         return;
     running = false;
     waitTimer.stop();
+    // A crawl whose start address gave nothing is kept, but never as a finished
+    // crawl that a later one would be compared with.
+    if (completed && !startFetched) {
+        completed = false;
+        if (error.isEmpty())
+            error = QStringLiteral("The start address %1 could not be fetched").arg(startUrl);
+    }
     bool stored = false;
     if (pacer && pacer->write()) {
         if (completed && !storeFindings())
@@ -757,8 +761,6 @@ void AuditCrawl::Private::finish(bool completed)
     }
     if (!stored && error.isEmpty())
         error = QStringLiteral("The history store cannot be written: %1").arg(store ? store->errorText() : QString());
-    if (completed && !startFetched && error.isEmpty())
-        error = QStringLiteral("The start address %1 could not be fetched").arg(startUrl);
     emit q->progress(pagesStored, 0);
     emit q->finished(completed && stored);
 }

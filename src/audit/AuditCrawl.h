@@ -37,7 +37,9 @@ public:
 
 signals:
     void progress(int pagesDone, int pagesQueued);
-    // completed: ran to its end and was stored as finished.
+    // completed: ran to its end from a start address that answered, and was
+    // stored as finished. Otherwise errorText() says why (stopped, the start
+    // address refused or unreachable, the store failing); the pages fetched stay stored.
     void finished(bool completed);
 
 private:

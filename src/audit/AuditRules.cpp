@@ -86,10 +86,10 @@ QList<AuditFinding> pageFindings(const AuditPage& page)
         add("missing-h1", QString());
     if (page.h1Count > 1)
         add("multiple-h1", QString::number(page.h1Count));
-    const bool metaNoindex = page.robotsMeta.contains(QLatin1String("noindex")) ||
-                             page.robotsMeta.contains(QLatin1String("none"));
-    const bool headerNoindex = page.robotsHeader.contains(QLatin1String("noindex")) ||
-                               page.robotsHeader.contains(QLatin1String("none"));
+    const bool metaNoindex =
+        page.robotsMeta.contains(QLatin1String("noindex")) || page.robotsMeta.contains(QLatin1String("none"));
+    const bool headerNoindex =
+        page.robotsHeader.contains(QLatin1String("noindex")) || page.robotsHeader.contains(QLatin1String("none"));
     if (metaNoindex || headerNoindex)
         add("noindex", metaNoindex && headerNoindex ? QStringLiteral("meta,header")
                        : metaNoindex                ? QStringLiteral("meta")

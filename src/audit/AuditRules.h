@@ -17,7 +17,7 @@ struct RedirectHop
 struct AuditPage
 {
     QString url;
-    int status = 0; // the first answer's code, 0 for no answer
+    int status = 0;  // the first answer's code, 0 for no answer
     QString failure; // the client's failure text when there was no answer
     QList<RedirectHop> hops;
     bool redirectLoop = false; // a hop came back to the chain, or there were more than 10

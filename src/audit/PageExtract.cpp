@@ -17,10 +17,9 @@ namespace {
 
 // Windows-1252's 0x80..0x9F; the rest of the range is Latin-1. Undefined
 // bytes map to the C1 control of the same value, as browsers do.
-const char16_t cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString fromWindows1252(const QByteArray& bytes)
 {
@@ -83,8 +82,7 @@ bool hasAttribute(const GumboElement& element, const char* name)
 
 QStringList relTokens(const GumboElement& element)
 {
-    return attribute(element, "rel").toLower().split(QRegularExpression(QStringLiteral("\\s+")),
-                                                      Qt::SkipEmptyParts);
+    return attribute(element, "rel").toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
 // The text of every text node under `node`, without recursion (pages may nest deeply).
@@ -191,8 +189,8 @@ PageFacts extract(const QByteArray& body, const QString& contentType, const QUrl
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     const QByteArray utf8 = text.toUtf8();
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(),
-                                                   static_cast<size_t>(utf8.size()));
+    GumboOutput* output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), static_cast<size_t>(utf8.size()));
     if (!output)
         return facts;
 

@@ -24,8 +24,8 @@ struct PageFacts
     bool hasDescription = false;
     QString description;
     QStringList h1s;
-    QStringList robotsMeta; // <meta name="robots"> directives, lower case, no duplicates
-    QString canonical;      // resolved, empty when absent
+    QStringList robotsMeta;                  // <meta name="robots"> directives, lower case, no duplicates
+    QString canonical;                       // resolved, empty when absent
     QList<QPair<QString, QString>> hreflang; // (language, resolved address)
     QList<PageLink> links;
     QStringList resources; // resolved src/href of images, scripts and style sheets

@@ -56,8 +56,8 @@ bool writeFindings(const QSqlDatabase& db, qint64 crawlId, OutputFile& file)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT code, url, detail FROM audit_findings WHERE crawl_id = ? ORDER BY code, url, detail"));
+    query.prepare(
+        QStringLiteral("SELECT code, url, detail FROM audit_findings WHERE crawl_id = ? ORDER BY code, url, detail"));
     query.addBindValue(crawlId);
     if (!query.exec())
         return false;
@@ -79,15 +79,18 @@ int runAuditCommand(CliContext& context, const QStringList& arguments)
                                     "[--ignore-robots] [--check-external] [--pages-csv FILE] [--findings-csv FILE]"),
                      QStringLiteral("Crawls a site from URL, stores every page's health and the findings in the "
                                     "history store and prints a summary."));
-    line.addValue(QStringLiteral("max-pages"), QStringLiteral("N"), QStringLiteral("fetch at most N pages (0: no cap)"));
-    line.addValue(QStringLiteral("delay"), QStringLiteral("MS"), QStringLiteral("wait MS milliseconds between requests"));
+    line.addValue(QStringLiteral("max-pages"), QStringLiteral("N"),
+                  QStringLiteral("fetch at most N pages (0: no cap)"));
+    line.addValue(QStringLiteral("delay"), QStringLiteral("MS"),
+                  QStringLiteral("wait MS milliseconds between requests"));
     line.addValue(QStringLiteral("connections"), QStringLiteral("N"),
                   QStringLiteral("fetch up to N pages at once, 1 to 8 (default 2)"));
     line.addFlag(QStringLiteral("folder"), QStringLiteral("stay within the start address's folder"));
     line.addFlag(QStringLiteral("ignore-robots"),
                  QStringLiteral("do not apply robots.txt's rules (its Sitemap: lines are still read)"));
     line.addFlag(QStringLiteral("check-external"), QStringLiteral("check links to other sites with one request each"));
-    line.addValue(QStringLiteral("pages-csv"), QStringLiteral("FILE"), QStringLiteral("write the pages to FILE (- for standard output)"));
+    line.addValue(QStringLiteral("pages-csv"), QStringLiteral("FILE"),
+                  QStringLiteral("write the pages to FILE (- for standard output)"));
     line.addValue(QStringLiteral("findings-csv"), QStringLiteral("FILE"),
                   QStringLiteral("write the findings to FILE (- for standard output)"));
     if (!line.parse(arguments, 1, 1))
@@ -160,8 +163,8 @@ int runAuditCommand(CliContext& context, const QStringList& arguments)
                        .arg(crawl.findingCount())
                        .arg(QLocale::c().toString(seconds, 'f', 1)));
     QSqlQuery counts(store.database());
-    counts.prepare(QStringLiteral(
-        "SELECT code, COUNT(*) FROM audit_findings WHERE crawl_id = ? GROUP BY code ORDER BY code"));
+    counts.prepare(
+        QStringLiteral("SELECT code, COUNT(*) FROM audit_findings WHERE crawl_id = ? GROUP BY code ORDER BY code"));
     counts.addBindValue(crawl.crawlId());
     if (counts.exec()) {
         while (counts.next())
@@ -171,8 +174,7 @@ int runAuditCommand(CliContext& context, const QStringList& arguments)
         context.error(pagesFile->errorText());
         return CliExit::Failed;
     }
-    if (findingsFile &&
-        !(writeFindings(store.database(), crawl.crawlId(), *findingsFile) && findingsFile->commit())) {
+    if (findingsFile && !(writeFindings(store.database(), crawl.crawlId(), *findingsFile) && findingsFile->commit())) {
         context.error(findingsFile->errorText());
         return CliExit::Failed;
     }
@@ -200,11 +202,10 @@ int runAuditsCommand(CliContext& context, const QStringList& arguments)
     }
     QSqlQuery query(store.database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral(
-            "SELECT c.id, c.start_url, c.started_at,"
-            " (SELECT COUNT(*) FROM audit_pages p WHERE p.crawl_id = c.id),"
-            " (SELECT COUNT(*) FROM audit_findings f WHERE f.crawl_id = c.id), c.finished"
-            " FROM audit_crawls c ORDER BY c.id"))) {
+    if (!query.exec(QStringLiteral("SELECT c.id, c.start_url, c.started_at,"
+                                   " (SELECT COUNT(*) FROM audit_pages p WHERE p.crawl_id = c.id),"
+                                   " (SELECT COUNT(*) FROM audit_findings f WHERE f.crawl_id = c.id), c.finished"
+                                   " FROM audit_crawls c ORDER BY c.id"))) {
         context.error(QStringLiteral("The history store cannot be read: %1").arg(store.errorText()));
         return CliExit::Failed;
     }

@@ -550,8 +550,8 @@ void ImportWizardPage::pageDone()
             return;
         }
         int seconds = -1;
-        const int waitMs = m_crawler.waitAfter(m_spider->delayMs(), HttpMap->ResponseCode(),
-                                               HttpMap->ResponseHeader(), QDateTime::currentDateTimeUtc(), &seconds);
+        const int waitMs = m_crawler.waitAfter(m_spider->delayMs(), HttpMap->ResponseCode(), HttpMap->ResponseHeader(),
+                                               QDateTime::currentDateTimeUtc(), &seconds);
         if (seconds > 0)
             m_spider->setStatus(QStringLiteral("Waiting %1 s (Retry-After)").arg(seconds));
         scheduleNextPage(waitMs);

@@ -3,8 +3,10 @@
 #include "audit/AuditCrawl.h"
 #include "cli/CliProcess.h"
 #include "history/HistoryStore.h"
+#include "net/THttpCli.h"
 #include "support/NginxPeer.h"
 #include "support/TempProgramDir.h"
+#include "support/TestCertificates.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -15,20 +17,20 @@ namespace {
 
 QByteArray page(const QByteArray& title, const QByteArray& body, const QByteArray& head = QByteArray())
 {
-    return "<!doctype html><html><head><title>" + title + "</title>"
-           "<meta name=description content=\"About " + title + "\">" + head + "</head><body><h1>" + title +
-           "</h1>" + body + "</body></html>";
+    return "<!doctype html><html><head><title>" + title +
+           "</title>"
+           "<meta name=description content=\"About " +
+           title + "\">" + head + "</head><body><h1>" + title + "</h1>" + body + "</body></html>";
 }
 
 // A small site with one instance of most findings.
 bool serveSite(NginxPeer& nginx)
 {
-    nginx.addServerLines(QStringLiteral(
-        "        location = /r1 { return 301 /r2; }\n"
-        "        location = /r2 { return 302 /c.html; }\n"
-        "        location = /loop1 { return 302 /loop2; }\n"
-        "        location = /loop2 { return 302 /loop1; }\n"
-        "        location = /hdr.html { add_header X-Robots-Tag \"noindex\"; }\n"));
+    nginx.addServerLines(QStringLiteral("        location = /r1 { return 301 /r2; }\n"
+                                        "        location = /r2 { return 302 /c.html; }\n"
+                                        "        location = /loop1 { return 302 /loop2; }\n"
+                                        "        location = /loop2 { return 302 /loop1; }\n"
+                                        "        location = /hdr.html { add_header X-Robots-Tag \"noindex\"; }\n"));
     bool ok = nginx.addFile("/robots.txt", "User-agent: *\nDisallow: /private/\n");
     ok = ok && nginx.addFile("/index.html",
                              page("Home, sweet home",
@@ -78,6 +80,8 @@ private slots:
     void crawlStoresFactsAndFindings();
     void commandLine();
     void startRefusedOrUnreachable();
+    void externalLinksChecked();
+    void httpsSlowAndLargePages();
     void killedCrawlStaysUnfinished();
 };
 
@@ -102,9 +106,10 @@ void TestAuditCrawl::crawlStoresFactsAndFindings()
     QVERIFY(store.open());
     const QString base = nginx.url("");
     const QString id = QString::number(crawl.crawlId());
-    QStringList pages = column(store.database(),
-                               "SELECT url, status, redirect_hops, final_url, depth, indexable, robots, h1_count"
-                               " FROM audit_pages WHERE crawl_id = " + id + " ORDER BY url");
+    QStringList pages =
+        column(store.database(), "SELECT url, status, redirect_hops, final_url, depth, indexable, robots, h1_count"
+                                 " FROM audit_pages WHERE crawl_id = " +
+                                     id + " ORDER BY url");
     pages.replaceInStrings(base, "~");
     QCOMPARE(pages, QStringList({
                         "~/|200||~/|0|1||1",
@@ -121,8 +126,9 @@ void TestAuditCrawl::crawlStoresFactsAndFindings()
              QStringList({base + "/"}));
     QCOMPARE(column(store.database(), "SELECT COUNT(DISTINCT seq) FROM audit_pages WHERE crawl_id = " + id),
              QStringList({"8"}));
-    QStringList findings = column(store.database(), "SELECT code, url, detail FROM audit_findings WHERE crawl_id = " +
-                                                        id + " ORDER BY code, url, detail");
+    QStringList findings =
+        column(store.database(),
+               "SELECT code, url, detail FROM audit_findings WHERE crawl_id = " + id + " ORDER BY code, url, detail");
     findings.replaceInStrings(base, "~");
     QCOMPARE(findings, QStringList({
                            "blocked-by-robots|~/|~/private/x.html",
@@ -140,8 +146,8 @@ void TestAuditCrawl::crawlStoresFactsAndFindings()
                            "redirect-loop|~/loop1|302 ~/loop2 -> 302 ~/loop1",
                        }));
     // Each link knows its target's status once the crawl is finished.
-    QCOMPARE(column(store.database(), "SELECT status FROM audit_links WHERE crawl_id = " + id +
-                                          " AND to_url LIKE '%/missing.html'"),
+    QCOMPARE(column(store.database(),
+                    "SELECT status FROM audit_links WHERE crawl_id = " + id + " AND to_url LIKE '%/missing.html'"),
              QStringList({"404", "404"}));
     QCOMPARE(column(store.database(), "SELECT finished FROM audit_crawls WHERE id = " + id), QStringList({"1"}));
 }
@@ -178,8 +184,8 @@ void TestAuditCrawl::commandLine()
     QStringList urls;
     for (const QByteArray& row : rows.mid(1))
         urls.append(QString::fromUtf8(row.left(row.indexOf(','))).replace(base, "~"));
-    QCOMPARE(urls, QStringList({"~/", "~/a.html", "~/b.html", "~/missing.html", "~/r1", "~/c.html", "~/loop1",
-                                "~/hdr.html"}));
+    QCOMPARE(urls, QStringList(
+                       {"~/", "~/a.html", "~/b.html", "~/missing.html", "~/r1", "~/c.html", "~/loop1", "~/hdr.html"}));
     // The title holds a comma and is quoted; the page is indexable and hashed.
     QVERIFY2(rows[1].contains(",\"Home, sweet home\",\"About Home, sweet home\",1,,,yes,"), rows[1].constData());
     QVERIFY(QRegularExpression(",yes,[0-9a-f]{64}\r$").match(QString::fromUtf8(rows[1])).hasMatch());
@@ -204,8 +210,8 @@ void TestAuditCrawl::commandLine()
     QCOMPARE(run.exitCode, 0);
     lines = run.outLines();
     QCOMPARE(lines.size(), 2);
-    const QString pattern = "^%1 " + QRegularExpression::escape(base + "/") +
-                            " \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ 8 %2 finished$";
+    const QString pattern =
+        "^%1 " + QRegularExpression::escape(base + "/") + " \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ 8 %2 finished$";
     QVERIFY2(QRegularExpression(pattern.arg(1).arg(13)).match(lines[0]).hasMatch(), qPrintable(lines[0]));
     QVERIFY2(QRegularExpression(pattern.arg(2).arg(14)).match(lines[1]).hasMatch(), qPrintable(lines[1]));
 
@@ -237,6 +243,95 @@ void TestAuditCrawl::startRefusedOrUnreachable()
                         cliEnvironment());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errLines().last().contains("cannot be fetched"), run.err.constData());
+    // Crawls that could not start are kept, but not as finished crawls to compare with.
+    run = runCliProcess({"--dir", dir.path(), "audits"}, cliEnvironment());
+    QCOMPARE(run.outLines().size(), 3);
+    QVERIFY(run.outLines()[0].endsWith(" 0 0 unfinished"));
+    QVERIFY(run.outLines()[1].endsWith(" 1 0 finished"));
+    QVERIFY(run.outLines()[2].endsWith(" 0 0 unfinished"));
+}
+
+void TestAuditCrawl::externalLinksChecked()
+{
+    NginxPeer site, other;
+    if (site.program().isEmpty())
+        QSKIP("nginx is not installed");
+    // The other site refuses HEAD on one address, which then answers GET with 404.
+    other.addServerLines(QStringLiteral("        location = /nohead { if ($request_method = HEAD) { return 405; }"
+                                        " return 404; }\n"
+                                        "        location = /headonly { if ($request_method = HEAD) { return 200; }"
+                                        " return 500; }\n"));
+    QVERIFY(other.addFile("/ok.html", page("Other", "")));
+    QVERIFY2(other.start(), qPrintable(other.errorString()));
+    QVERIFY(site.addFile("/robots.txt", "Sitemap: /sitemap.xml\n"));
+    QVERIFY(site.addFile("/index.html", page("Home", "<a href='" + other.url("/ok.html").toUtf8() +
+                                                         "'>ok</a>"
+                                                         "<a href='" +
+                                                         other.url("/nohead").toUtf8() +
+                                                         "'>no head</a>"
+                                                         "<a href='" +
+                                                         other.url("/headonly").toUtf8() +
+                                                         "'>head</a>"
+                                                         "<a href='" +
+                                                         other.url("/gone").toUtf8() + "'>gone</a>")));
+    QVERIFY2(site.start(), qPrintable(site.errorString()));
+    TempProgramDir dir;
+    AuditCrawl crawl(dir.path());
+    QSignalSpy finished(&crawl, &AuditCrawl::finished);
+    AuditOptions options;
+    options.startUrl = site.url("/");
+    options.checkExternal = true;
+    QVERIFY(crawl.start(options));
+    QVERIFY(finished.wait(30000));
+    QVERIFY2(finished.first().first().toBool(), qPrintable(crawl.errorText()));
+    HistoryStore store(dir.path());
+    QVERIFY(store.open());
+    QStringList findings = column(store.database(), "SELECT code, detail FROM audit_findings ORDER BY detail");
+    findings.replaceInStrings(other.url(""), "~");
+    // One request per link, HEAD first: only a refused HEAD is asked again with GET.
+    QCOMPARE(findings, QStringList({"broken-link|~/gone 404 gone", "broken-link|~/nohead 404 no head"}));
+    // External addresses are checked, not stored as pages of the crawl.
+    QCOMPARE(column(store.database(), "SELECT COUNT(*) FROM audit_pages"), QStringList({"1"}));
+}
+
+void TestAuditCrawl::httpsSlowAndLargePages()
+{
+    NginxPeer nginx;
+    if (nginx.program().isEmpty() || TestCertificates::program().isEmpty())
+        QSKIP("nginx or openssl is not installed");
+    TestCertificates certificates;
+    TestCertificates::Pair pair;
+    QVERIFY2(certificates.createAuthority() && certificates.issue("localhost", pair),
+             qPrintable(certificates.errorString()));
+    nginx.setTls(pair.certificate, pair.key);
+    // About 2.5 s for 5 KB.
+    nginx.addServerLines(QStringLiteral("        location = /slow.html { limit_rate 2k; }\n"));
+    QVERIFY(nginx.addFile("/index.html", page("Home", "<img src='http://127.0.0.1:9/a.png'><script src=/j.js></script>"
+                                                      "<a href=/slow.html>slow</a><a href=/large.html>large</a>")));
+    QVERIFY(nginx.addFile("/slow.html", page("Slow", QByteArray(5000, 'x'))));
+    QVERIFY(nginx.addFile("/large.html", page("Large", QByteArray(1100000, 'y'))));
+    QVERIFY2(nginx.start(), qPrintable(nginx.errorString()));
+    THttpCli::setExtraCaCertificates(certificates.authority());
+    TempProgramDir dir;
+    AuditCrawl crawl(dir.path());
+    QSignalSpy finished(&crawl, &AuditCrawl::finished);
+    AuditOptions options;
+    options.startUrl = nginx.url("/");
+    QVERIFY(crawl.start(options));
+    QVERIFY(finished.wait(30000));
+    THttpCli::setExtraCaCertificates({});
+    QVERIFY2(finished.first().first().toBool(), qPrintable(crawl.errorText()));
+    HistoryStore store(dir.path());
+    QVERIFY(store.open());
+    QStringList findings = column(store.database(), "SELECT code, url, detail FROM audit_findings"
+                                                    " WHERE code IN ('mixed-content', 'slow-page', 'large-page')"
+                                                    " ORDER BY code");
+    findings.replaceInStrings(nginx.url(""), "~");
+    QCOMPARE(findings.size(), 3);
+    QCOMPARE(findings[0], QString("large-page|~/large.html|%1").arg(page("Large", QByteArray(1100000, 'y')).size()));
+    QCOMPARE(findings[1], QString("mixed-content|~/|http://127.0.0.1:9/a.png"));
+    QVERIFY2(QRegularExpression("^slow-page\\|~/slow.html\\|\\d{4}$").match(findings[2]).hasMatch(),
+             qPrintable(findings[2]));
 }
 
 void TestAuditCrawl::killedCrawlStaysUnfinished()
@@ -245,9 +340,9 @@ void TestAuditCrawl::killedCrawlStaysUnfinished()
     if (nginx.program().isEmpty())
         QSKIP("nginx is not installed");
     for (int i = 0; i < 40; ++i)
-        QVERIFY(nginx.addFile(QStringLiteral("/p%1.html").arg(i),
-                              page("Page " + QByteArray::number(i),
-                                   "<a href=p" + QByteArray::number(i + 1) + ".html>next</a>")));
+        QVERIFY(nginx.addFile(
+            QStringLiteral("/p%1.html").arg(i),
+            page("Page " + QByteArray::number(i), "<a href=p" + QByteArray::number(i + 1) + ".html>next</a>")));
     QVERIFY(nginx.addFile("/index.html", page("Home", "<a href=p0.html>first</a>")));
     QVERIFY2(nginx.start(), qPrintable(nginx.errorString()));
     TempProgramDir dir;
@@ -269,8 +364,7 @@ void TestAuditCrawl::killedCrawlStaysUnfinished()
             if (!store.isOpen() && !store.open())
                 continue;
             QSqlQuery q(store.database());
-            if (q.exec("SELECT COUNT(*) FROM audit_pages WHERE crawl_id = " + id) &&
-                q.next())
+            if (q.exec("SELECT COUNT(*) FROM audit_pages WHERE crawl_id = " + id) && q.next())
                 stored = q.value(0).toInt();
         }
         QVERIFY2(stored >= 4, "the crawl committed no pages while it ran");
@@ -284,13 +378,12 @@ void TestAuditCrawl::killedCrawlStaysUnfinished()
 
         QVERIFY(store.isOpen());
         QCOMPARE(column(store.database(), "PRAGMA integrity_check"), QStringList({"ok"}));
-        const QStringList crawl = column(store.database(),
-                                         "SELECT finished, ended_at IS NULL FROM audit_crawls WHERE id = " + id);
+        const QStringList crawl =
+            column(store.database(), "SELECT finished, ended_at IS NULL FROM audit_crawls WHERE id = " + id);
         // Killed: no end recorded; interrupted: an end, but still unfinished.
         QCOMPARE(crawl, QStringList({hard ? "0|1" : "0|0"}));
-        const QStringList pages = column(store.database(),
-                                         "SELECT COUNT(*), MIN(status), MAX(status) FROM audit_pages WHERE crawl_id = " +
-                                             id);
+        const QStringList pages = column(
+            store.database(), "SELECT COUNT(*), MIN(status), MAX(status) FROM audit_pages WHERE crawl_id = " + id);
         QVERIFY2(pages.first().endsWith("|200|200") && pages.first().section('|', 0, 0).toInt() >= stored,
                  qPrintable(pages.first()));
         QVERIFY(pages.first().section('|', 0, 0).toInt() < 42);

@@ -32,13 +32,13 @@ void TestAuditExtract::titles_data()
     QTest::newRow("plain") << QByteArray("<title>Home</title>") << true << QString("Home");
     QTest::newRow("entities") << QByteArray("<title>Fish &amp; Chips &eacute;t&#233; &#x263A;</title>") << true
                               << QString::fromUtf8("Fish & Chips été ☺");
-    QTest::newRow("whitespace collapsed") << QByteArray("<title>\n  Two\t\twords \r\n </title>") << true
-                                          << QString("Two words");
+    QTest::newRow("whitespace collapsed")
+        << QByteArray("<title>\n  Two\t\twords \r\n </title>") << true << QString("Two words");
     QTest::newRow("absent") << QByteArray("<html><body><h1>x</h1></body></html>") << false << QString();
     QTest::newRow("empty") << QByteArray("<title>   </title>") << true << QString();
     QTest::newRow("first of two") << QByteArray("<title>One</title><title>Two</title>") << true << QString("One");
-    QTest::newRow("tags inside are text") << QByteArray("<title>a <b>bold</b> move</title>") << true
-                                          << QString("a <b>bold</b> move");
+    QTest::newRow("tags inside are text")
+        << QByteArray("<title>a <b>bold</b> move</title>") << true << QString("a <b>bold</b> move");
     QTest::newRow("svg title is not the page's")
         << QByteArray("<body><svg><title>icon</title></svg></body>") << false << QString();
 }
@@ -87,8 +87,7 @@ void TestAuditExtract::robotsMerging_data()
     QTest::addColumn<bool>("noindex");
     QTest::newRow("meta only") << QByteArray("<meta name=robots content='NOINDEX, Follow'>") << QString()
                                << QString("noindex,follow") << true;
-    QTest::newRow("header only") << QByteArray("<title>t</title>") << QString("noindex") << QString("noindex")
-                                 << true;
+    QTest::newRow("header only") << QByteArray("<title>t</title>") << QString("noindex") << QString("noindex") << true;
     QTest::newRow("duplicates dropped")
         << QByteArray("<meta name=robots content='noindex,nofollow'><meta name=ROBOTS content='nofollow'>")
         << QString(" NoFollow , noarchive") << QString("noindex,nofollow,noarchive") << true;
@@ -126,10 +125,10 @@ void TestAuditExtract::canonical_data()
                                   << QString("http://site.test/") << QString("http://other.test/dir/p");
     QTest::newRow("several rel tokens") << QByteArray("<link rel='nofollow canonical' href='/k'>")
                                         << QString("http://site.test/") << QString("http://site.test/k");
-    QTest::newRow("empty href ignored") << QByteArray("<link rel=canonical href=''>")
-                                        << QString("http://site.test/") << QString();
-    QTest::newRow("not http") << QByteArray("<link rel=canonical href='mailto:x@y'>")
-                              << QString("http://site.test/") << QString();
+    QTest::newRow("empty href ignored") << QByteArray("<link rel=canonical href=''>") << QString("http://site.test/")
+                                        << QString();
+    QTest::newRow("not http") << QByteArray("<link rel=canonical href='mailto:x@y'>") << QString("http://site.test/")
+                              << QString();
 }
 
 void TestAuditExtract::canonical()
@@ -154,19 +153,17 @@ void TestAuditExtract::charsets_data()
                                        << QString("text/html;charset=\"utf-8\"") << QString("utf-8")
                                        << QString::fromUtf8("é");
     QTest::newRow("meta charset") << QByteArray("<meta charset='windows-1252'><title>\x93q\x94</title>")
-                                  << QString("text/html") << QString("windows-1252")
-                                  << QString::fromUtf8("“q”");
+                                  << QString("text/html") << QString("windows-1252") << QString::fromUtf8("“q”");
     QTest::newRow("meta http-equiv")
         << QByteArray("<meta http-equiv=Content-Type content='text/html; charset=koi8-r'><title>\xF0\xD2</title>")
         << QString("text/html") << QString("koi8-r") << QString::fromUtf8("Пр");
     QTest::newRow("valid utf-8 without a label") << QByteArray("<title>\xE2\x82\xAC 5</title>") << QString("text/html")
                                                  << QString("utf-8") << QString::fromUtf8("€ 5");
-    QTest::newRow("invalid utf-8 falls back")
-        << QByteArray("<title>na\xEFve \xE9</title>") << QString("text/html") << QString("windows-1252")
-        << QString::fromUtf8("naïve é");
-    QTest::newRow("unknown label falls through") << QByteArray("<title>\xC3\xA9</title>")
-                                                 << QString("text/html; charset=x-none") << QString("utf-8")
-                                                 << QString::fromUtf8("é");
+    QTest::newRow("invalid utf-8 falls back") << QByteArray("<title>na\xEFve \xE9</title>") << QString("text/html")
+                                              << QString("windows-1252") << QString::fromUtf8("naïve é");
+    QTest::newRow("unknown label falls through")
+        << QByteArray("<title>\xC3\xA9</title>") << QString("text/html; charset=x-none") << QString("utf-8")
+        << QString::fromUtf8("é");
 }
 
 void TestAuditExtract::charsets()

@@ -63,54 +63,66 @@ void TestAuditRules::pageRules_data()
 {
     QTest::addColumn<PageEdit>("edit");
     QTest::addColumn<QStringList>("expected");
-    auto row = [](const char* name, PageEdit edit, QStringList expected) {
-        QTest::newRow(name) << edit << expected;
-    };
+    auto row = [](const char* name, PageEdit edit, QStringList expected) { QTest::newRow(name) << edit << expected; };
     row("healthy", [](AuditPage&) {}, {});
     row("not found", [](AuditPage& p) { p.status = p.finalStatus = 404; }, {"not-found|404"});
     row("gone is 4xx too", [](AuditPage& p) { p.status = p.finalStatus = 410; }, {"not-found|410"});
     row("server error", [](AuditPage& p) { p.status = p.finalStatus = 503; }, {"server-error|503"});
-    row("no answer", [](AuditPage& p) {
-        p.status = p.finalStatus = 0;
-        p.failure = QStringLiteral("Connection refused");
-        p.bytes = -1;
-    }, {"server-error|Connection refused"});
-    row("one hop is no chain", [](AuditPage& p) {
-        p.status = 301;
-        p.hops = {{301, "https://site.test/q"}};
-        p.bytes = -1;
-    }, {});
-    row("chain", [](AuditPage& p) {
-        p.status = 301;
-        p.hops = {{301, "https://site.test/a"}, {302, "https://site.test/b"}};
-        p.bytes = -1;
-    }, {"redirect-chain|301 https://site.test/a -> 302 https://site.test/b"});
-    row("loop", [](AuditPage& p) {
-        p.status = 302;
-        p.hops = {{302, "https://site.test/a"}, {302, "https://site.test/p"}};
-        p.redirectLoop = true;
-        p.bytes = -1;
-    }, {"redirect-loop|302 https://site.test/a -> 302 https://site.test/p"});
+    row("no answer",
+        [](AuditPage& p) {
+            p.status = p.finalStatus = 0;
+            p.failure = QStringLiteral("Connection refused");
+            p.bytes = -1;
+        },
+        {"server-error|Connection refused"});
+    row("one hop is no chain",
+        [](AuditPage& p) {
+            p.status = 301;
+            p.hops = {{301, "https://site.test/q"}};
+            p.bytes = -1;
+        },
+        {});
+    row("chain",
+        [](AuditPage& p) {
+            p.status = 301;
+            p.hops = {{301, "https://site.test/a"}, {302, "https://site.test/b"}};
+            p.bytes = -1;
+        },
+        {"redirect-chain|301 https://site.test/a -> 302 https://site.test/b"});
+    row("loop",
+        [](AuditPage& p) {
+            p.status = 302;
+            p.hops = {{302, "https://site.test/a"}, {302, "https://site.test/p"}};
+            p.redirectLoop = true;
+            p.bytes = -1;
+        },
+        {"redirect-loop|302 https://site.test/a -> 302 https://site.test/p"});
     row("missing title", [](AuditPage& p) { p.title.clear(); }, {"missing-title|"});
-    row("missing title only on 200", [](AuditPage& p) {
-        p.title.clear();
-        p.status = p.finalStatus = 404;
-    }, {"not-found|404"});
+    row("missing title only on 200",
+        [](AuditPage& p) {
+            p.title.clear();
+            p.status = p.finalStatus = 404;
+        },
+        {"not-found|404"});
     row("long title", [](AuditPage& p) { p.title = QString(61, QChar(0xE9)); }, {"long-title|61"});
     row("title of 60 is fine", [](AuditPage& p) { p.title = QString(60, 'x'); }, {});
     row("missing description", [](AuditPage& p) { p.description.clear(); }, {"missing-description|"});
     row("long description", [](AuditPage& p) { p.description = QString(161, 'd'); }, {"long-description|161"});
     row("missing h1", [](AuditPage& p) { p.h1Count = 0; }, {"missing-h1|"});
     row("multiple h1", [](AuditPage& p) { p.h1Count = 3; }, {"multiple-h1|3"});
-    row("noindex by meta, not indexable so no missing-h1", [](AuditPage& p) {
-        p.robotsMeta = {"noindex"};
-        p.h1Count = 0;
-    }, {"noindex|meta"});
+    row("noindex by meta, not indexable so no missing-h1",
+        [](AuditPage& p) {
+            p.robotsMeta = {"noindex"};
+            p.h1Count = 0;
+        },
+        {"noindex|meta"});
     row("noindex by header", [](AuditPage& p) { p.robotsHeader = {"noindex"}; }, {"noindex|header"});
-    row("noindex by both", [](AuditPage& p) {
-        p.robotsMeta = {"noindex", "follow"};
-        p.robotsHeader = {"noindex"};
-    }, {"noindex|meta,header"});
+    row("noindex by both",
+        [](AuditPage& p) {
+            p.robotsMeta = {"noindex", "follow"};
+            p.robotsHeader = {"noindex"};
+        },
+        {"noindex|meta,header"});
     row("canonical elsewhere", [](AuditPage& p) { p.canonical = QStringLiteral("https://site.test/other"); },
         {"canonical-elsewhere|https://site.test/other"});
     row("canonical itself", [](AuditPage& p) { p.canonical = p.url; }, {});
@@ -118,13 +130,17 @@ void TestAuditRules::pageRules_data()
     row("not slow at 1000", [](AuditPage& p) { p.responseMs = 1000; }, {});
     row("large", [](AuditPage& p) { p.bytes = 1048577; }, {"large-page|1048577"});
     row("not large at 1 MiB", [](AuditPage& p) { p.bytes = 1048576; }, {});
-    row("mixed content once per address", [](AuditPage& p) {
-        p.resources = {"http://cdn.test/a.js", "https://cdn.test/b.js", "http://cdn.test/a.js"};
-    }, {"mixed-content|http://cdn.test/a.js"});
-    row("http page loads http freely", [](AuditPage& p) {
-        p.url = p.finalUrl = QStringLiteral("http://site.test/p");
-        p.resources = {"http://cdn.test/a.js"};
-    }, {});
+    row("mixed content once per address",
+        [](AuditPage& p) {
+            p.resources = {"http://cdn.test/a.js", "https://cdn.test/b.js", "http://cdn.test/a.js"};
+        },
+        {"mixed-content|http://cdn.test/a.js"});
+    row("http page loads http freely",
+        [](AuditPage& p) {
+            p.url = p.finalUrl = QStringLiteral("http://site.test/p");
+            p.resources = {"http://cdn.test/a.js"};
+        },
+        {});
 }
 
 void TestAuditRules::pageRules()
