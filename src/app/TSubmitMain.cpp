@@ -1,6 +1,7 @@
 #include "TSubmitMain.h"
 
 #include "AttentionFlasher.h"
+#include "audit/SiteAuditWindow.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
 #include "net/ProxyValues.h"
@@ -100,6 +101,11 @@ QString TSubmitMain::path(const QString& relative) const
     return programPath(m_programDir, relative);
 }
 
+SiteAuditWindow* TSubmitMain::siteAudit() const
+{
+    return m_siteAudit.data();
+}
+
 void TSubmitMain::createMenus()
 {
     QMenuBar* bar = menuBar();
@@ -126,6 +132,18 @@ void TSubmitMain::createMenus()
             [this] { showPage(Page::Projects, InnerPage::ProjectInformation); });
     addItem(projects, QStringLiteral("ImportWizard1"), QStringLiteral("Import Wizard"),
             [this] { showPage(Page::Projects, InnerPage::ImportWizard); });
+    addItem(projects, QStringLiteral("SiteAudit1"), QStringLiteral("Site Audit"), [this] {
+        // One window; opening it again brings it forward with the current Project's address.
+        if (!m_siteAudit) {
+            m_siteAudit = new SiteAuditWindow(m_programDir, this);
+            m_siteAudit->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        if (!m_siteAudit->isCrawling())
+            m_siteAudit->setStartAddress(ProjectEditor->urllist->text());
+        m_siteAudit->show();
+        m_siteAudit->raise();
+        m_siteAudit->activateWindow();
+    });
     addItem(projects, QStringLiteral("NewProject1"), QStringLiteral("New Project"),
             [this] { m_projectStore->clear(ProjectStore::ClearScope::All); });
     addItem(projects, QStringLiteral("SaveProject1"), QStringLiteral("Save Project"),

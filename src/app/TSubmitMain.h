@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 class AttentionFlasher;
@@ -20,6 +21,7 @@ class QComboBox;
 class QListView;
 class QMenu;
 class QTabWidget;
+class SiteAuditWindow;
 class TCLEDLabel;
 class TLiveResult;
 class TProxyset;
@@ -64,6 +66,8 @@ public:
     AttentionFlasher* flasher() const { return m_flasher; }
     ProjectStore* projectStore() const { return m_projectStore; }
     void openOnlineManual();
+    // The "Site Audit" window while it is open.
+    SiteAuditWindow* siteAudit() const;
 
     // Page controls and pages, named as the system names them.
     QTabWidget* PageControl1 = nullptr;
@@ -138,6 +142,7 @@ private:
     void PageControl1TabClicked(int index);
 
     QString m_programDir;
+    QPointer<SiteAuditWindow> m_siteAudit;
     QString m_appTitle;
     QString m_homeAddress;
     QString m_versionMarker;

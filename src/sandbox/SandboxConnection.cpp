@@ -83,9 +83,25 @@ void SandboxConnection::answer(const SandboxResponse& response, const SandboxReq
     case SandboxResponse::Action::Answer:
         break;
     }
+    const QByteArray bytes = response.toBytes(request.method != "HEAD");
+    if (response.delayMs > 0) {
+        // Held like a stall, then answered; a peer that closes first ends the connection and drops the answer.
+        m_phase = Phase::Delaying;
+        m_timer->start(m_limits.stallLimitMs);
+        QTimer::singleShot(response.delayMs, this, [this, bytes] {
+            if (m_phase == Phase::Delaying)
+                write(bytes);
+        });
+        return;
+    }
+    write(bytes);
+}
+
+void SandboxConnection::write(const QByteArray& bytes)
+{
     m_phase = Phase::Writing;
     m_timer->start(m_limits.lingerMs + m_limits.requestTimeoutMs);
-    m_socket->write(response.toBytes(request.method != "HEAD"));
+    m_socket->write(bytes);
 }
 
 void SandboxConnection::writeDone()

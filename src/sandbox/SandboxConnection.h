@@ -33,10 +33,11 @@ signals:
     void finished();
 
 private:
-    enum class Phase { Reading, Writing, Draining, Stalling, Done };
+    enum class Phase { Reading, Delaying, Writing, Draining, Stalling, Done };
 
     void readSome();
     void answer(const SandboxResponse& response, const SandboxRequest& request, bool logIt = true);
+    void write(const QByteArray& bytes);
     void writeDone();
     void timedOut();
     void finish();

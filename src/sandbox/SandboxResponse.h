@@ -15,6 +15,7 @@ struct SandboxResponse
     QByteArray reason; // empty: the status line carries no reason phrase
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    int delayMs = 0; // an answer held back this long after the request arrived (a slow page)
 
     // A small HTML page with that status; the page names the status.
     // An answer with that status, Content-Type and body.

@@ -1,5 +1,6 @@
 #include "SandboxServer.h"
 
+#include "AuditSite.h"
 #include "IndexNowSite.h"
 #include "ManualSite.h"
 #include "SpiderSite.h"
@@ -77,6 +78,7 @@ void SandboxServer::addStandardSites()
     TargetSite::addPaths(m_router);
     ManualSite::addPaths(m_router);
     SpiderSite::addPaths(m_router);
+    AuditSite::addPaths(m_router);
     SearchSite::addPaths(m_router);
     IndexNowSite::addPaths(m_router);
     UpdateService::addPaths(m_router);

@@ -148,8 +148,10 @@ namespace SpiderSite {
 void addPaths(SandboxRouter& router)
 {
     router.addPath("/robots.txt", [](const SandboxRequest&) {
-        return html("# The sandbox's own pages may all be crawled, except the shop's staff pages.\n"
-                    "User-agent: *\nDisallow: /spider/private/\nAllow: /\n",
+        // No Sitemap: line, so an audit of the sandbox shows that finding too.
+        return html("# The sandbox's own pages may all be crawled, except the shop's staff pages\n"
+                    "# and the audit site's private report.\n"
+                    "User-agent: *\nDisallow: /spider/private/\nDisallow: /audit/private/\nAllow: /\n",
                     "text/plain");
     });
     router.addPath("/spider/", home);

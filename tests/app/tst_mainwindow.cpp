@@ -1,5 +1,7 @@
 #include "app/AttentionFlasher.h"
 #include "app/TSubmitMain.h"
+#include "audit/SiteAuditWindow.h"
+#include "projects/ProjectEditorPage.h"
 #include "projects/ProjectListView.h"
 #include "maintenance/TProxyset.h"
 #include "maintenance/TUpdateBox.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QDirIterator>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -71,6 +74,7 @@ private slots:
     void menuOpeningShowsPage();
     void menuItemsShowPage_data();
     void menuItemsShowPage();
+    void siteAuditOpensOneWindowWithTheProjectUrl();
     void commandNavigationLeavesOtherInnerPage();
     void optionsMenuShowsWindows();
     void onlineManual();
@@ -251,6 +255,32 @@ void TestMainWindow::menuItemsShowPage()
     action->trigger();
     QCOMPARE(window.currentPage(), page);
     QCOMPARE(window.currentInnerPage(), inner);
+}
+
+void TestMainWindow::siteAuditOpensOneWindowWithTheProjectUrl()
+{
+    TempProgramDir dir;
+    TSubmitMain window;
+    QVERIFY(!window.siteAudit());
+    QAction* action = item(window, "SiteAudit1");
+    QVERIFY(action);
+    QCOMPARE(action->text(), QStringLiteral("Site Audit"));
+    QVERIFY(menu(window, "Projects1")->actions().contains(action));
+    window.ProjectEditor->urllist->setText(QStringLiteral("http://www.example.com/shop/"));
+    action->trigger();
+    QPointer<SiteAuditWindow> audit = window.siteAudit();
+    QVERIFY(audit);
+    QVERIFY(audit->isVisible());
+    QVERIFY(audit->isWindow());
+    QCOMPARE(audit->startAddress->text(), QStringLiteral("http://www.example.com/shop/"));
+    // Again: the same window, with the Project's address of now.
+    window.ProjectEditor->urllist->setText(QStringLiteral("http://www.example.org/"));
+    action->trigger();
+    QCOMPARE(window.siteAudit(), audit.data());
+    QCOMPARE(audit->startAddress->text(), QStringLiteral("http://www.example.org/"));
+    audit->close(); // deleted on close; the next opening makes a new one
+    QTRY_VERIFY(!audit);
+    QVERIFY(!window.siteAudit());
 }
 
 void TestMainWindow::commandNavigationLeavesOtherInnerPage()
