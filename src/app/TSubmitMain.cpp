@@ -503,10 +503,10 @@ void TSubmitMain::createProjects(QWidget* column)
     auto* keyCheck = new IndexNowKeyCheck(this);
     m_keyCheck = keyCheck;
     connect(ProjectEditor, &ProjectEditorPage::checkKeyClicked, keyCheck,
-            [this, keyCheck](const QString& url, const QString& key) {
+            [this, keyCheck](const QString& url, const QString& key, const QString& location) {
                 ProjectEditor->CheckKey->setEnabled(false);
                 keyCheck->setTimeout(qMax(1, m_timeout) * 1000);
-                keyCheck->start(url, key);
+                keyCheck->start(url, key, location);
             });
     connect(keyCheck, &IndexNowKeyCheck::finished, this, [this](const IndexNowKeyCheck::Result& result) {
         ProjectEditor->CheckKey->setEnabled(true);
