@@ -162,8 +162,8 @@ bool readCrawl(HistoryStore& store, qint64 crawlId, CrawlPages* pages, QString* 
             continue;
         }
         byUrl.insert(url, pages->entries.size());
-        pages->entries.append({url, history.first().second});
-        hashes.append(rows.value(1).toString());
+        pages->entries.append({url, history.first().second, rows.value(1).toString()});
+        hashes.append(pages->entries.constLast().contentSha256);
     }
     rows.finish();
 

@@ -13,6 +13,7 @@ struct SitemapEntry
 {
     QString loc;
     qint64 lastmod = 0;
+    QString contentSha256;
 };
 
 // An address left out of a sitemap and why.
