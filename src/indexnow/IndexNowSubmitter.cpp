@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QTimer>
 
+#include <climits>
+
 namespace {
 
 // An answer body is read no further than this; only its start is kept.
