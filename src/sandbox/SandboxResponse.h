@@ -15,6 +15,10 @@ struct SandboxResponse
     QByteArray reason; // empty: the status line carries no reason phrase
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    // What the log shows in place of a request body too long to be useful
+    // there (a bulk submission, say); the body itself when unset.
+    QByteArray logBody;
+    bool replacesLogBody = false;
 
     // A small HTML page with that status; the page names the status.
     // An answer with that status, Content-Type and body.
