@@ -311,3 +311,41 @@ bool lacksRobotsLine(HistoryStore& store, qint64 crawlId)
 }
 
 } // namespace Sitemap
+
+namespace Sitemap {
+
+WriteResult writeFromLatestAudit(HistoryStore& store, const QString& startAddress, const QString& dir,
+                                 const QString& base, int maxUrls)
+{
+    WriteResult result;
+    const QString publishedAt = publishBase(startAddress, base);
+    if (publishedAt.isEmpty()) {
+        result.error = QStringLiteral("\"%1\" is not an http or https address.").arg(base.isEmpty() ? startAddress : base);
+        return result;
+    }
+    if (!AuditSchema::ensure(store)) {
+        result.error = store.errorText();
+        return result;
+    }
+    const qint64 crawl = latestFinishedCrawl(store, startAddress);
+    if (crawl < 0) {
+        result.noAudit = crawl == -1;
+        result.error = result.noAudit
+                           ? QStringLiteral("There is no finished audit of %1.").arg(AuditSchema::normalizedStart(startAddress))
+                           : QStringLiteral("Unable to read the history store %1").arg(store.filePath());
+        return result;
+    }
+    CrawlPages pages;
+    QString error;
+    if (!readCrawl(store, crawl, &pages, &error)) {
+        result.error = error;
+        return result;
+    }
+    result = write(pages.entries, dir, publishedAt, maxUrls);
+    result.skipped = pages.skipped;
+    if (result.ok && lacksRobotsLine(store, crawl))
+        result.missingRobotsLine = robotsLine(publishedAt);
+    return result;
+}
+
+} // namespace Sitemap

@@ -72,6 +72,10 @@ struct WriteResult
     int files = 0; // the files holding addresses; the index is not counted
     int urls = 0;
     QStringList written; // file names, the index last
+    // Filled by writeFromLatestAudit():
+    bool noAudit = false;          // there is no finished audit of the address
+    QList<SitemapSkip> skipped;    // addresses left out, and why
+    QString missingRobotsLine;     // the line robots.txt should get, when it names no sitemap
 };
 
 // Writes DIR/sitemap.xml, or DIR/sitemap-1.xml ... and DIR/sitemap.xml as
@@ -83,6 +87,12 @@ WriteResult write(const QList<SitemapEntry>& entries, const QString& dir, const 
 } // namespace Sitemap
 
 namespace Sitemap {
+// The whole job of "Write Sitemap…" and `vantor-cli sitemap`: the latest
+// finished audit of `startAddress` written to `dir`, published at `base`
+// (empty: the start address's origin).
+WriteResult writeFromLatestAudit(HistoryStore& store, const QString& startAddress, const QString& dir,
+                                 const QString& base = QString(), int maxUrls = MaxUrls);
+
 // The robots.txt line that names the sitemap published at `base`.
 QString robotsLine(const QString& base);
 // True when the crawl's robots.txt named no sitemap (the audit's

@@ -239,7 +239,7 @@ void TestSitemap::commandWritesAndReports()
     const CliRun none = runCliProcess({QStringLiteral("--dir"), dir.path(), QStringLiteral("sitemap"),
                                        QStringLiteral("http://nothing.example/"), QStringLiteral("--out"), out});
     QCOMPARE(none.exitCode, 1);
-    QVERIFY(none.err.contains("no finished audit"));
+    QVERIFY(none.err.contains("There is no finished audit of http://nothing.example/."));
 }
 
 QTEST_GUILESS_MAIN(TestSitemap)
