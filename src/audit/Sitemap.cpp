@@ -83,7 +83,7 @@ QByteArray escapeLoc(const QString& address)
 
 QString w3cTime(qint64 secondsUtc)
 {
-    return QDateTime::fromSecsSinceEpoch(secondsUtc, QTimeZone::UTC).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    return QDateTime::fromSecsSinceEpoch(secondsUtc, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
 QString refusal(const QString& address)

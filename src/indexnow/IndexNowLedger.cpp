@@ -160,7 +160,7 @@ QStringList csvHeader()
 
 QStringList csvFields(const Row& row)
 {
-    return {QDateTime::fromSecsSinceEpoch(row.at, QTimeZone::UTC).toString(Qt::ISODate), row.project, row.engine,
+    return {QDateTime::fromSecsSinceEpoch(row.at, Qt::UTC).toString(Qt::ISODate), row.project, row.engine,
             row.url, row.hash, row.status > 0 ? QString::number(row.status) : QString(),
             row.accepted ? QStringLiteral("yes") : QStringLiteral("no"), row.detail};
 }

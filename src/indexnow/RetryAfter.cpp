@@ -45,7 +45,7 @@ qint64 compose(int year, int month, int day, const QByteArray& clock)
     // 60 is a leap second; taken as the next second.
     if (!date.isValid() || h < 0 || h > 23 || m < 0 || m > 59 || s < 0 || s > 60)
         return -1;
-    return QDateTime(date, QTime(h, m, 0), QTimeZone::UTC).toSecsSinceEpoch() + s;
+    return QDateTime(date, QTime(h, m, 0), Qt::UTC).toSecsSinceEpoch() + s;
 }
 
 QList<QByteArray> words(const QByteArray& text)

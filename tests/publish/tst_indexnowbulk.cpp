@@ -35,7 +35,7 @@ QByteArray answer(int status, const QByteArray& reason, const QByteArray& body, 
 
 QString imfDate(qint64 secs)
 {
-    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs, QTimeZone::UTC),
+    return QLocale::c().toString(QDateTime::fromSecsSinceEpoch(secs, Qt::UTC),
                                  QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
 }
 
@@ -106,7 +106,7 @@ QList<QStringList> postedLists(const ScriptedServer& server)
 
 } // namespace
 
-class TestIndexNow : public QObject
+class TestIndexNowBulk : public QObject
 {
     Q_OBJECT
 
@@ -125,12 +125,12 @@ private slots:
     void ledgerSurvivesAKill();
 };
 
-void TestIndexNow::retryAfterIsRead_data()
+void TestIndexNowBulk::retryAfterIsRead_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<int>("seconds");
     // The clock stands at 2027-01-15T08:00:00Z.
-    const qint64 now = QDateTime(QDate(2027, 1, 15), QTime(8, 0), QTimeZone::UTC).toSecsSinceEpoch();
+    const qint64 now = QDateTime(QDate(2027, 1, 15), QTime(8, 0), Qt::UTC).toSecsSinceEpoch();
     QTest::newRow("seconds") << QByteArray("2") << 2;
     QTest::newRow("blank around") << QByteArray(" 7 ") << 7;
     QTest::newRow("absent") << QByteArray() << 60;
@@ -149,15 +149,15 @@ void TestIndexNow::retryAfterIsRead_data()
     QTest::newRow("no GMT") << QByteArray("Fri, 15 Jan 2027 08:00:09 UTC") << 60;
 }
 
-void TestIndexNow::retryAfterIsRead()
+void TestIndexNowBulk::retryAfterIsRead()
 {
     QFETCH(QByteArray, value);
     QFETCH(int, seconds);
-    const qint64 now = QDateTime(QDate(2027, 1, 15), QTime(8, 0), QTimeZone::UTC).toSecsSinceEpoch();
+    const qint64 now = QDateTime(QDate(2027, 1, 15), QTime(8, 0), Qt::UTC).toSecsSinceEpoch();
     QCOMPARE(RetryAfter::seconds(value, now), seconds);
 }
 
-void TestIndexNow::bodyFollowsTheProtocol()
+void TestIndexNowBulk::bodyFollowsTheProtocol()
 {
     QCOMPARE(IndexNowBatch::body(QStringLiteral("www.example.org"), QStringLiteral("abc12345"),
                                  QStringLiteral("https://www.example.org/k/abc12345.txt"),
@@ -172,7 +172,7 @@ void TestIndexNow::bodyFollowsTheProtocol()
              QByteArray("{\"host\":\"h.example\",\"key\":\"abc12345\",\"urlList\":[\"http://h.example/\"]}"));
 }
 
-void TestIndexNow::batchesByHostAndSize_data()
+void TestIndexNowBulk::batchesByHostAndSize_data()
 {
     QTest::addColumn<QStringList>("urls");
     QTest::addColumn<QList<int>>("postSizes");
@@ -190,7 +190,7 @@ void TestIndexNow::batchesByHostAndSize_data()
     QTest::newRow("nothing left") << QStringList{QStringLiteral("https://other.example/")} << QList<int>{} << 1;
 }
 
-void TestIndexNow::batchesByHostAndSize()
+void TestIndexNowBulk::batchesByHostAndSize()
 {
     QFETCH(QStringList, urls);
     QFETCH(QList<int>, postSizes);
@@ -212,7 +212,7 @@ void TestIndexNow::batchesByHostAndSize()
     QCOMPARE(batch.skipped.size(), skipped);
 }
 
-void TestIndexNow::answersAreJudged_data()
+void TestIndexNowBulk::answersAreJudged_data()
 {
     QTest::addColumn<QList<QByteArray>>("answers"); // empty: the connection is reset
     QTest::addColumn<QList<int>>("statuses");
@@ -250,7 +250,7 @@ void TestIndexNow::answersAreJudged_data()
                                << QString();
 }
 
-void TestIndexNow::answersAreJudged()
+void TestIndexNowBulk::answersAreJudged()
 {
     QFETCH(QList<QByteArray>, answers);
     QFETCH(QList<int>, statuses);
@@ -299,7 +299,7 @@ void TestIndexNow::answersAreJudged()
         QVERIFY(row.detail.size() <= IndexNowLedger::KeptBodyChars + 30);
 }
 
-void TestIndexNow::sandboxTakesTheBulkForm_data()
+void TestIndexNowBulk::sandboxTakesTheBulkForm_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
@@ -328,7 +328,7 @@ void TestIndexNow::sandboxTakesTheBulkForm_data()
     QTest::newRow("10000 addresses") << body(oldKey, "site.example", tooMany.mid(1)) << 200;
 }
 
-void TestIndexNow::sandboxTakesTheBulkForm()
+void TestIndexNowBulk::sandboxTakesTheBulkForm()
 {
     QFETCH(QByteArray, body);
     QFETCH(int, status);
@@ -347,7 +347,7 @@ void TestIndexNow::sandboxTakesTheBulkForm()
     QVERIFY(response.logBody.size() < 300);
 }
 
-void TestIndexNow::sandboxAnswersOverTheNetwork()
+void TestIndexNowBulk::sandboxAnswersOverTheNetwork()
 {
     SandboxServer sandbox;
     auto keys = std::make_shared<IndexNowKeys>();
@@ -386,7 +386,7 @@ void TestIndexNow::sandboxAnswersOverTheNetwork()
     QVERIFY(log.data().contains("\tPOST\t/indexnow\t200\t\tapplication/json; charset=utf-8\thost=site.example urlList=10000 addresses\n"));
 }
 
-void TestIndexNow::changedOnlySendsWhatChanged()
+void TestIndexNowBulk::changedOnlySendsWhatChanged()
 {
     QTemporaryDir dir;
     AuditFixture fixture(dir.path());
@@ -429,7 +429,7 @@ void TestIndexNow::changedOnlySendsWhatChanged()
     QCOMPARE(server.connectionCount(), 2);
 }
 
-void TestIndexNow::ledgerSurvivesAKill()
+void TestIndexNowBulk::ledgerSurvivesAKill()
 {
     QTemporaryDir dir;
     ScriptedServer server;
@@ -480,5 +480,5 @@ void TestIndexNow::ledgerSurvivesAKill()
     QVERIFY(lines[4].endsWith(QStringLiteral(",Site,Scripted IndexNow,https://site.example/b,,200,yes,OK")));
 }
 
-QTEST_GUILESS_MAIN(TestIndexNow)
-#include "tst_indexnow.moc"
+QTEST_GUILESS_MAIN(TestIndexNowBulk)
+#include "tst_indexnowbulk.moc"
