@@ -24,6 +24,7 @@
 #include "tools/ImportWizardPage.h"
 #include "tools/MetaTagsPage.h"
 #include "tools/TSpider.h"
+#include "indexnow/IndexNowWindow.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "settings/ProgramPaths.h"
@@ -140,6 +141,12 @@ void TSubmitMain::createMenus()
             [this] { showPage(Page::Submit, InnerPage::AutoSubmitEngines); });
     addItem(submit, QStringLiteral("ManualEngines1"), QStringLiteral("Manual Engines"),
             [this] { showPage(Page::Submit, InnerPage::ManualEngines); });
+    addItem(submit, QStringLiteral("IndexNow1"), QStringLiteral("IndexNow"), [this] {
+        IndexNow->setProject(ProjectEditor->Session_Name->text().trimmed());
+        IndexNow->reload();
+        IndexNow->show();
+        IndexNow->raise();
+    });
 
     QMenu* ranking = addMenu(QStringLiteral("Ranking1"), QStringLiteral("Ranking"));
     onOpen(ranking, [this] { showPage(Page::Ranking); });
@@ -355,9 +362,11 @@ void TSubmitMain::createSecondaryWindows()
     createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
+    IndexNow = new IndexNowWindow(m_programDir, this);
     wireMaintenance();
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
-                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
+                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox),
+                            static_cast<QWidget*>(IndexNow)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
 }
 
