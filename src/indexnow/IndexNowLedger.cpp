@@ -124,7 +124,7 @@ bool read(HistoryStore& store, const Filter& filter, const std::function<bool(co
     QString sql = columns + where + QStringLiteral(" ORDER BY p.id, u.rowid");
     if (filter.limit >= 0) {
         sql = QStringLiteral("SELECT * FROM (") + columns + where
-              + QStringLiteral(" ORDER BY p.id DESC, u.rowid DESC LIMIT %1) ORDER BY 1, 10").arg(filter.limit);
+              + QStringLiteral(" ORDER BY p.id DESC, u.rowid DESC LIMIT %1) ORDER BY 10").arg(filter.limit);
     }
     QSqlQuery query(store.database());
     query.setForwardOnly(true);
