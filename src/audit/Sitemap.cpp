@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace Sitemap {
 
 namespace {
@@ -23,20 +25,30 @@ const QByteArray indexHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                              "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
 const QByteArray indexTail = "</sitemapindex>\n";
 
-bool isXmlChar(char32_t c)
+// A crawl's pages share a handful of change dates: each is formatted once.
+class TimeTexts
 {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-           || (c >= 0x10000 && c <= 0x10FFFF);
-}
+public:
+    const QByteArray& text(qint64 secondsUtc)
+    {
+        auto it = m_texts.constFind(secondsUtc);
+        if (it == m_texts.constEnd())
+            it = m_texts.insert(secondsUtc, w3cTime(secondsUtc).toLatin1());
+        return *it;
+    }
 
-QByteArray urlElement(const QByteArray& loc, qint64 lastmod)
+private:
+    QHash<qint64, QByteArray> m_texts;
+};
+
+QByteArray urlElement(const QByteArray& loc, const QByteArray& lastmod)
 {
     QByteArray element;
     element.reserve(loc.size() + 64);
     element += "<url><loc>";
     element += loc;
     element += "</loc><lastmod>";
-    element += w3cTime(lastmod).toLatin1();
+    element += lastmod;
     element += "</lastmod></url>\n";
     return element;
 }
@@ -60,25 +72,31 @@ bool saveFile(const QString& path, const QByteArray& bytes, QString* error)
 
 QByteArray escapeLoc(const QString& address)
 {
-    QByteArray out;
+    QString out;
     out.reserve(address.size() + 16);
-    const QList<uint> codes = address.toUcs4();
-    for (const uint code : codes) {
-        if (!isXmlChar(code))
-            return QByteArray();
-        switch (code) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\'': out += "&apos;"; break;
-        case '"': out += "&quot;"; break;
-        default: {
-            const char32_t c = code;
-            out += QString::fromUcs4(&c, 1).toUtf8();
+    const qsizetype n = address.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = address.at(i).unicode();
+        if (QChar::isHighSurrogate(c)) {
+            // Every pair is a character XML takes; a lone half is none.
+            if (i + 1 >= n || !QChar::isLowSurrogate(address.at(i + 1).unicode()))
+                return QByteArray();
+            out += address.at(i);
+            out += address.at(++i);
+            continue;
         }
+        if (QChar::isLowSurrogate(c) || (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) || c == 0xFFFE || c == 0xFFFF)
+            return QByteArray();
+        switch (c) {
+        case u'&': out += QLatin1String("&amp;"); break;
+        case u'<': out += QLatin1String("&lt;"); break;
+        case u'>': out += QLatin1String("&gt;"); break;
+        case u'\'': out += QLatin1String("&apos;"); break;
+        case u'"': out += QLatin1String("&quot;"); break;
+        default: out += QChar(c);
         }
     }
-    return out;
+    return out.toUtf8();
 }
 
 QString w3cTime(qint64 secondsUtc)
@@ -238,12 +256,13 @@ WriteResult write(const QList<SitemapEntry>& entries, const QString& dir, const 
 
     // Where each file starts, found from the entries' sizes alone, so no more
     // than one file's text is held at a time.
+    TimeTexts times;
     const qint64 frame = urlsetHead.size() + urlsetTail.size();
     QList<qsizetype> starts{0};
     qint64 bytes = frame;
     int count = 0;
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const qint64 size = urlElement(escapeLoc(entries[i].loc), entries[i].lastmod).size();
+        const qint64 size = urlElement(escapeLoc(entries[i].loc), times.text(entries[i].lastmod)).size();
         if (count > 0 && (count >= maxUrls || bytes + size > maxBytes)) {
             starts.append(i);
             bytes = frame;
@@ -261,7 +280,7 @@ WriteResult write(const QList<SitemapEntry>& entries, const QString& dir, const 
         QByteArray text = urlsetHead;
         qint64 latest = 0;
         for (qsizetype i = starts[f]; i < end; ++i) {
-            text += urlElement(escapeLoc(entries[i].loc), entries[i].lastmod);
+            text += urlElement(escapeLoc(entries[i].loc), times.text(entries[i].lastmod));
             latest = qMax(latest, entries[i].lastmod);
         }
         text += urlsetTail;

@@ -15,6 +15,8 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <algorithm>
+
 int runIndexNowCommand(CliContext& context, const QStringList& arguments)
 {
     CommandLine line(context,
