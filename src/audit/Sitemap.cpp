@@ -247,7 +247,7 @@ WriteResult write(const QList<SitemapEntry>& entries, const QString& dir, const 
 {
     WriteResult result;
     maxUrls = qBound(1, maxUrls, MaxUrls);
-    maxBytes = qBound<qint64>(1, maxBytes, MaxBytes);
+    maxBytes = qBound(qint64(1), maxBytes, MaxBytes);
     if (!QDir().mkpath(dir)) {
         result.error = QStringLiteral("Unable to create the folder %1").arg(dir);
         return result;

@@ -1,6 +1,7 @@
 #include "IndexNowSubmitter.h"
 
 #include "IndexNowLedger.h"
+#include "history/HistoryStore.h"
 #include "RetryAfter.h"
 #include "net/THttpCli.h"
 #include "submission/IndexNowRequest.h"

@@ -112,7 +112,7 @@ int seconds(const QByteArray& value, qint64 nowSecondsUtc)
     const qint64 at = parseHttpDate(text);
     if (at < 0)
         return DefaultSeconds;
-    return static_cast<int>(qBound<qint64>(0, at - nowSecondsUtc, MaxSeconds));
+    return static_cast<int>(qBound(qint64(0), at - nowSecondsUtc, qint64(MaxSeconds)));
 }
 
 } // namespace RetryAfter
