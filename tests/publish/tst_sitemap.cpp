@@ -26,19 +26,17 @@ ParsedXml parseFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return parsed;
     QXmlStreamReader xml(&file);
-    while (xml.readNextStartElement() || !xml.atEnd()) {
-        if (xml.isStartElement()) {
-            if (parsed.root.isEmpty()) {
-                parsed.root = xml.name().toString();
-                if (xml.namespaceUri() != QLatin1String("http://www.sitemaps.org/schemas/sitemap/0.9"))
-                    return parsed;
-            } else if (xml.name() == QLatin1String("loc")) {
-                parsed.locs.append(xml.readElementText());
-            } else if (xml.name() == QLatin1String("lastmod")) {
-                parsed.lastmods.append(xml.readElementText());
-            }
-        } else {
-            xml.readNext();
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (parsed.root.isEmpty()) {
+            parsed.root = xml.name().toString();
+            if (xml.namespaceUri() != QLatin1String("http://www.sitemaps.org/schemas/sitemap/0.9"))
+                return parsed;
+        } else if (xml.name() == QLatin1String("loc")) {
+            parsed.locs.append(xml.readElementText());
+        } else if (xml.name() == QLatin1String("lastmod")) {
+            parsed.lastmods.append(xml.readElementText());
         }
     }
     parsed.wellFormed = !xml.hasError();
@@ -49,7 +47,7 @@ QList<SitemapEntry> entries(int count)
 {
     QList<SitemapEntry> list;
     for (int i = 1; i <= count; ++i)
-        list.append({QStringLiteral("https://site.example/p%1?a=1&b=<2>").arg(i), 1700000000 + i});
+        list.append({QStringLiteral("https://site.example/p%1?a=1&b=<2>").arg(i), 1700000000 + i, QString()});
     return list;
 }
 
