@@ -45,7 +45,7 @@ qint64 begin(HistoryStore& store, qint64 at, const QString& project, const QStri
         return -1;
     QSqlQuery post(store.database());
     post.prepare(QStringLiteral("INSERT INTO indexnow_posts(at, project, engine, endpoint, reason)"
-                                " VALUES(?, ?, ?, ?, 'no answer')"));
+                                " VALUES(?, COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''), 'no answer')"));
     post.addBindValue(at);
     post.addBindValue(project);
     post.addBindValue(engine);
@@ -56,7 +56,7 @@ qint64 begin(HistoryStore& store, qint64 at, const QString& project, const QStri
     }
     const qint64 id = post.lastInsertId().toLongLong();
     QSqlQuery row(store.database());
-    row.prepare(QStringLiteral("INSERT INTO indexnow_urls(post_id, url, content_sha256) VALUES(?, ?, ?)"));
+    row.prepare(QStringLiteral("INSERT INTO indexnow_urls(post_id, url, content_sha256) VALUES(?, ?, COALESCE(?, ''))"));
     for (qsizetype i = 0; i < urls.size(); ++i) {
         row.bindValue(0, id);
         row.bindValue(1, urls[i]);
@@ -73,7 +73,8 @@ bool answer(HistoryStore& store, qint64 postId, int status, bool accepted, const
             const QString& detail)
 {
     QSqlQuery query(store.database());
-    query.prepare(QStringLiteral("UPDATE indexnow_posts SET status = ?, accepted = ?, reason = ?, detail = ? WHERE id = ?"));
+    query.prepare(QStringLiteral("UPDATE indexnow_posts SET status = ?, accepted = ?, reason = COALESCE(?, ''),"
+                                 " detail = COALESCE(?, '') WHERE id = ?"));
     query.addBindValue(status);
     query.addBindValue(accepted ? 1 : 0);
     query.addBindValue(reason);
