@@ -28,6 +28,7 @@
 #include "tools/ImportWizardPage.h"
 #include "tools/MetaTagsPage.h"
 #include "tools/TSpider.h"
+#include "indexnow/IndexNowWindow.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "settings/ProgramPaths.h"
@@ -161,6 +162,12 @@ void TSubmitMain::createMenus()
             [this] { showPage(Page::Submit, InnerPage::AutoSubmitEngines); });
     addItem(submit, QStringLiteral("ManualEngines1"), QStringLiteral("Manual Engines"),
             [this] { showPage(Page::Submit, InnerPage::ManualEngines); });
+    addItem(submit, QStringLiteral("IndexNow1"), QStringLiteral("IndexNow"), [this] {
+        IndexNow->setProject(ProjectEditor->Session_Name->text().trimmed());
+        IndexNow->reload();
+        IndexNow->show();
+        IndexNow->raise();
+    });
 
     QMenu* ranking = addMenu(QStringLiteral("Ranking1"), QStringLiteral("Ranking"));
     onOpen(ranking, [this] { showPage(Page::Ranking); });
@@ -380,10 +387,12 @@ void TSubmitMain::createSecondaryWindows()
     createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
+    IndexNow = new IndexNowWindow(m_programDir, this);
     wireMaintenance();
     applyIdleTimeout();
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
-                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
+                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox),
+                            static_cast<QWidget*>(IndexNow)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
 }
 
@@ -548,10 +557,10 @@ void TSubmitMain::createProjects(QWidget* column)
     auto* keyCheck = new IndexNowKeyCheck(this);
     m_keyCheck = keyCheck;
     connect(ProjectEditor, &ProjectEditorPage::checkKeyClicked, keyCheck,
-            [this, keyCheck](const QString& url, const QString& key) {
+            [this, keyCheck](const QString& url, const QString& key, const QString& location) {
                 ProjectEditor->CheckKey->setEnabled(false);
                 keyCheck->setTimeout(qMax(1, m_timeout) * 1000);
-                keyCheck->start(url, key);
+                keyCheck->start(url, key, location);
             });
     connect(keyCheck, &IndexNowKeyCheck::finished, this, [this](const IndexNowKeyCheck::Result& result) {
         ProjectEditor->CheckKey->setEnabled(true);

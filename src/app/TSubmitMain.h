@@ -8,6 +8,7 @@ class AttentionFlasher;
 class AutoSubmitEnginesPage;
 class DoorwayPage;
 class ImportWizardPage;
+class IndexNowWindow;
 class IndexNowKeyCheck;
 class LiveSubmitter;
 class SubmissionRun;
@@ -105,6 +106,7 @@ public:
     DoorwayPage* Doorways = nullptr;   // on TabSheet10
 
     TSpider* Spider = nullptr;
+    IndexNowWindow* IndexNow = nullptr;
     TLiveResult* LiveResult = nullptr;
     TProxyset* Proxyset = nullptr;
     TUpdateBox* UpdateBox = nullptr;

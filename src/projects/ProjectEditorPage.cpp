@@ -69,6 +69,9 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
                               QStringLiteral("The key that lets IndexNow search engines take this site's pages: "
                                              "8 to 128 letters, digits and \"-\", served by your site as the "
                                              "file KEY.txt in its top folder."));
+    IndexNowKeyLocation = addLineEdit(QStringLiteral("IndexNowKeyLocation"), 2047,
+                                      QStringLiteral("Where the site publishes its key file, when not as "
+                                                     "KEY.txt in its top folder (an http or https address)."));
     GenerateKey = new QPushButton(QStringLiteral("Generate"), this);
     GenerateKey->setObjectName(QStringLiteral("GenerateKey"));
     CheckKey = new QPushButton(QStringLiteral("Check Key"), this);
@@ -131,6 +134,8 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     indexNow->addWidget(IndexNowKey, 1);
     indexNow->addWidget(GenerateKey);
     indexNow->addWidget(CheckKey);
+    indexNow->addWidget(label(QStringLiteral("Key Location"), IndexNowKeyLocation));
+    indexNow->addWidget(IndexNowKeyLocation, 1);
     page->addLayout(indexNow);
 
     auto* buttons = new QHBoxLayout;
@@ -143,7 +148,7 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     QWidget* order[] = {Session_Name, urllist, title,   Description, Key1,       catagory,   name,
                         LastN,        email,   Company, Address1,    Address2,   City,       State,
                         Country,      Zip,     Phone,   Fax,         SaveButton, ClearButton,
-                        IndexNowKey,  GenerateKey, CheckKey};
+                        IndexNowKey,  GenerateKey, CheckKey,   IndexNowKeyLocation};
     for (size_t k = 1; k < std::size(order); ++k)
         setTabOrder(order[k - 1], order[k]);
 
@@ -151,7 +156,9 @@ ProjectEditorPage::ProjectEditorPage(QWidget* parent) : QWidget(parent)
     connect(ClearButton, &QPushButton::clicked, this, &ProjectEditorPage::clearClicked);
     connect(GenerateKey, &QPushButton::clicked, this, &ProjectEditorPage::GenerateKeyClick);
     connect(CheckKey, &QPushButton::clicked, this,
-            [this] { emit checkKeyClicked(urllist->text().trimmed(), IndexNowKey->text().trimmed()); });
+            [this] { emit checkKeyClicked(urllist->text().trimmed(), IndexNowKey->text().trimmed(),
+                                 IndexNowKeyLocation->text().trimmed());
+            });
     connectChangeRules();
 }
 
@@ -243,6 +250,8 @@ QWidget* ProjectEditorPage::fieldWidget(ProjectField field) const
         return Key1;
     case ProjectField::IndexNowKey:
         return IndexNowKey;
+    case ProjectField::IndexNowKeyLocation:
+        return IndexNowKeyLocation;
     }
     return nullptr;
 }

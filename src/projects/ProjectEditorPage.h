@@ -56,6 +56,7 @@ public:
     QPushButton* ClearButton = nullptr;
     // The site's IndexNow key and its two buttons.
     QLineEdit* IndexNowKey = nullptr;
+    QLineEdit* IndexNowKeyLocation = nullptr;
     QPushButton* GenerateKey = nullptr;
     QPushButton* CheckKey = nullptr;
 
@@ -74,7 +75,8 @@ signals:
     void saveClicked();
     void clearClicked();
     // "Check Key": the Project's URL and key as the fields hold them.
-    void checkKeyClicked(const QString& url, const QString& key);
+    // `location` is the Project's key file address; empty for the site's top.
+    void checkKeyClicked(const QString& url, const QString& key, const QString& location);
 
 private:
     QLineEdit* addLineEdit(const QString& objectName, int limit, const QString& hint);

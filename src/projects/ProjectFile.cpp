@@ -40,9 +40,10 @@ void ProjectFile::write(const QString& programDir, const QString& name, const Pr
     IniFile ini(file);
     ini.beginUpdate();
     for (ProjectField field : ProjectRecord::writeOrder()) {
-        // A Project without an IndexNow key keeps exactly the file it always
-        // had; a key stored before is still overwritten, emptied too.
-        if (field == ProjectField::IndexNowKey && record.value(field).isEmpty() &&
+        // A Project without an IndexNow key (or key location) keeps exactly
+        // the file it always had; a key stored before is still overwritten, emptied too.
+        if ((field == ProjectField::IndexNowKey || field == ProjectField::IndexNowKeyLocation) &&
+            record.value(field).isEmpty() &&
             !hasKey(ini, name, ProjectRecord::key(field)))
             continue;
         ini.writeString(name, ProjectRecord::key(field), record.value(field));

@@ -41,6 +41,8 @@ QString ProjectRecord::key(ProjectField field)
         return QStringLiteral("key1");
     case ProjectField::IndexNowKey:
         return QStringLiteral("indexnowkey");
+    case ProjectField::IndexNowKeyLocation:
+        return QStringLiteral("indexnowkeylocation");
     }
     return QString();
 }
@@ -54,7 +56,7 @@ const QList<ProjectField>& ProjectRecord::writeOrder()
         ProjectField::Category, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
         ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
         ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
-        ProjectField::Keywords, ProjectField::IndexNowKey,
+        ProjectField::Keywords, ProjectField::IndexNowKey, ProjectField::IndexNowKeyLocation,
     };
     return order;
 }
@@ -66,7 +68,7 @@ const QList<ProjectField>& ProjectRecord::loadOrder()
         ProjectField::Email,    ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
         ProjectField::Address1, ProjectField::Address2,  ProjectField::Country,  ProjectField::City,
         ProjectField::State,    ProjectField::Phone,     ProjectField::Fax,      ProjectField::Zip,
-        ProjectField::Keywords, ProjectField::IndexNowKey,
+        ProjectField::Keywords, ProjectField::IndexNowKey, ProjectField::IndexNowKeyLocation,
     };
     return order;
 }

@@ -25,15 +25,17 @@ enum class ProjectField {
     Fax,
     Zip,
     Keywords,
-    // Beyond the original record: the site's IndexNow key, stored last.
+    // Beyond the original record: the site's IndexNow key, stored last,
+    // and where its key file is published when not at the site's top.
     IndexNowKey,
+    IndexNowKeyLocation,
 };
 
 // One Project: every field is text.
 class ProjectRecord
 {
 public:
-    static constexpr int FieldCount = static_cast<int>(ProjectField::IndexNowKey) + 1;
+    static constexpr int FieldCount = static_cast<int>(ProjectField::IndexNowKeyLocation) + 1;
 
     QString value(ProjectField field) const { return m_values[static_cast<size_t>(field)]; }
     void setValue(ProjectField field, const QString& text) { m_values[static_cast<size_t>(field)] = text; }

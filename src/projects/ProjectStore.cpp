@@ -370,7 +370,7 @@ void ProjectStore::clearFields(ClearScope scope)
              {ProjectField::Email, ProjectField::FirstName, ProjectField::LastName, ProjectField::Company,
               ProjectField::Address1, ProjectField::Address2, ProjectField::City, ProjectField::State,
               ProjectField::Phone, ProjectField::Fax, ProjectField::Zip, ProjectField::Country, ProjectField::Category,
-              ProjectField::IndexNowKey})
+              ProjectField::IndexNowKey, ProjectField::IndexNowKeyLocation})
             m_fields->setFieldText(field, QString());
         emit showEditorRequested();
     }

@@ -3,6 +3,10 @@
 #include "SandboxRouter.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
 
 IndexNowKeys::IndexNowKeys() : m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }) {}
 
@@ -86,6 +90,70 @@ SandboxResponse submit(IndexNowKeys& keys, const SandboxRequest& request)
     return textAnswer(200, "OK", "Received.\n");
 }
 
+// The bulk form: a JSON object {"host", "key", "keyLocation"?, "urlList"}.
+SandboxResponse submitMany(IndexNowKeys& keys, const SandboxRequest& request)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(request.body);
+    const QJsonObject object = document.object();
+    const QJsonValue host = object.value(QLatin1String("host"));
+    const QJsonValue keyValue = object.value(QLatin1String("key"));
+    const QJsonValue list = object.value(QLatin1String("urlList"));
+    const QJsonValue location = object.value(QLatin1String("keyLocation"));
+    bool wellFormed = document.isObject() && host.isString() && !host.toString().isEmpty() && keyValue.isString()
+                      && list.isArray() && !list.toArray().isEmpty()
+                      && (location.isUndefined() || location.isString());
+    const QJsonArray urls = list.toArray();
+    for (const QJsonValue& url : urls)
+        wellFormed = wellFormed && url.isString();
+    if (!wellFormed) {
+        return textAnswer(400, "Bad Request",
+                          "The body must be a JSON object with host, key, urlList (addresses) and an optional "
+                          "keyLocation.\n");
+    }
+    const QByteArray key = keyValue.toString().toUtf8();
+    if (!IndexNowKeys::isWellFormed(key))
+        return textAnswer(422, "Unprocessable Entity", "The key must be 8 to 128 characters of a-z, A-Z, 0-9, -.\n");
+    if (!keys.contains(key))
+        return textAnswer(403, "Forbidden", "No key file /" + key + ".txt is known.\n");
+    if (urls.size() > IndexNowSite::MaxBulkUrls)
+        return textAnswer(422, "Unprocessable Entity", "At most 10000 addresses per submission.\n");
+    const QString wanted = host.toString().toLower();
+    for (const QJsonValue& value : urls) {
+        const QUrl url(value.toString(), QUrl::StrictMode);
+        const QString scheme = url.scheme().toLower();
+        if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+            || url.host().toLower() != wanted) {
+            return textAnswer(422, "Unprocessable Entity",
+                              "The address " + value.toString().toUtf8().left(300) + " is not on host "
+                                  + wanted.toUtf8() + ".\n");
+        }
+    }
+    if (!keys.admit(key)) {
+        SandboxResponse busy = textAnswer(429, "Too Many Requests", "Too many submissions of this key.\n");
+        busy.addHeader("Retry-After", "2");
+        return busy;
+    }
+    if (keys.isFresh(key))
+        return textAnswer(202, "Accepted", "Received; the key file is still being verified.\n");
+    return textAnswer(200, "OK", "Received.\n");
+}
+
+SandboxResponse submitAny(IndexNowKeys& keys, const SandboxRequest& request)
+{
+    if (request.method != "POST" || !request.queryValue("url").isEmpty())
+        return submit(keys, request);
+    SandboxResponse response = submitMany(keys, request);
+    // The log shows how many addresses came, not the whole list.
+    const QJsonObject object = QJsonDocument::fromJson(request.body).object();
+    response.replacesLogBody = true;
+    response.logBody = object.value(QLatin1String("urlList")).isArray()
+                           ? "host=" + object.value(QLatin1String("host")).toString().toUtf8() + " urlList="
+                                 + QByteArray::number(object.value(QLatin1String("urlList")).toArray().size())
+                                 + " addresses"
+                           : request.body.left(200);
+    return response;
+}
+
 SandboxResponse keyFile(IndexNowKeys& keys, const SandboxRequest& request)
 {
     const QByteArray& path = request.path;
@@ -123,7 +191,7 @@ void addPaths(SandboxRouter& router)
 
 void addPaths(SandboxRouter& router, std::shared_ptr<IndexNowKeys> keys)
 {
-    router.addPath("/indexnow", [keys](const SandboxRequest& request) { return submit(*keys, request); });
+    router.addPath("/indexnow", [keys](const SandboxRequest& request) { return submitAny(*keys, request); });
     // Key files live at the top of the site, beside every other path.
     router.addPrefix("/", [keys](const SandboxRequest& request) { return keyFile(*keys, request); });
 }

@@ -54,8 +54,16 @@ private:
 //       file is less than a minute old; 200 otherwise
 //   /<key>.txt   GET: the key file of a known key (text/plain, the key)
 //                PUT with the key as body: makes the key known (201)
+//   POST /indexnow with a JSON body {"host", "key", "keyLocation"?, "urlList"}
+//       (the bulk form; a POST with a url query is the single form above):
+//       400 for a body that is not that object; 422 for a malformed key; 403
+//       for an unknown key; 422 for more than MaxBulkUrls addresses or one not
+//       on host; 429 with "Retry-After: 2" as above; 202 and 200 as above.
+//       The log shows the host and the number of addresses, not the list.
 // Every other path answers 404 as before.
 namespace IndexNowSite {
+
+constexpr int MaxBulkUrls = 10000;
 
 // With the sandbox's own keys (defaultKeys()).
 void addPaths(SandboxRouter& router);

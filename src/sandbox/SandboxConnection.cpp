@@ -69,8 +69,13 @@ void SandboxConnection::readSome()
 
 void SandboxConnection::answer(const SandboxResponse& response, const SandboxRequest& request, bool logIt)
 {
-    if (logIt)
+    if (logIt && response.replacesLogBody) {
+        SandboxRequest shown = request;
+        shown.body = response.logBody;
+        m_log.write(shown, response.logAnswer());
+    } else if (logIt) {
         m_log.write(request, response.logAnswer());
+    }
     m_timer->stop();
     switch (response.action) {
     case SandboxResponse::Action::Stall:

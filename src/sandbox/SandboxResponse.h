@@ -16,6 +16,10 @@ struct SandboxResponse
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     int delayMs = 0; // an answer held back this long after the request arrived (a slow page)
+    // What the log shows in place of a request body too long to be useful
+    // there (a bulk submission, say); the body itself when unset.
+    QByteArray logBody;
+    bool replacesLogBody = false;
 
     // A small HTML page with that status; the page names the status.
     // An answer with that status, Content-Type and body.

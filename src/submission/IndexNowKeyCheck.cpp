@@ -40,18 +40,28 @@ QString IndexNowKeyCheck::keyFileAddress(const QString& projectUrl, const QStrin
     return address + QLatin1Char('/') + key + QStringLiteral(".txt");
 }
 
-void IndexNowKeyCheck::start(const QString& projectUrl, const QString& key)
+QString IndexNowKeyCheck::keyFileAddress(const QString& location)
+{
+    QString proto, user, password, host, port, path;
+    SplitHttpUrl(location.trimmed(), proto, user, password, host, port, path);
+    proto = proto.toLower();
+    if ((proto != QLatin1String("http") && proto != QLatin1String("https")) || host.isEmpty())
+        return QString();
+    return location.trimmed();
+}
+
+void IndexNowKeyCheck::start(const QString& projectUrl, const QString& key, const QString& location)
 {
     if (isRunning())
         return;
     Result early;
-    early.address = keyFileAddress(projectUrl, key);
+    early.address = location.isEmpty() ? keyFileAddress(projectUrl, key) : keyFileAddress(location);
     bool settled = true;
     if (projectUrl.trimmed().isEmpty()) {
         early.outcome = Outcome::NoUrl;
     } else if (early.address.isEmpty()) {
         early.outcome = Outcome::BadUrl;
-        early.detail = projectUrl.trimmed();
+        early.detail = location.isEmpty() ? projectUrl.trimmed() : location.trimmed();
     } else if (key.isEmpty()) {
         early.outcome = Outcome::NoKey;
     } else if (!IndexNowKeyText::isWellFormed(key)) {

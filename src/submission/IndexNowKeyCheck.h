@@ -38,6 +38,8 @@ public:
     // The key file's address for a Project URL (no scheme means http), or
     // empty when the URL names no http or https host.
     static QString keyFileAddress(const QString& projectUrl, const QString& key);
+    // A key location as given, or empty when it is no http or https address.
+    static QString keyFileAddress(const QString& location);
 
     void setTimeout(int ms) { m_timeoutMs = ms; }
     // Every later check goes through this proxy.
@@ -49,7 +51,9 @@ public:
     bool isRunning() const { return m_client != nullptr || m_pending; }
     // Starts a check unless one runs; finished() follows from the event
     // loop, also when no request was needed to know the outcome.
-    void start(const QString& projectUrl, const QString& key);
+    // `location`, when set, is the address the key file is published at
+    // instead of the site's top.
+    void start(const QString& projectUrl, const QString& key, const QString& location = QString());
 
     static QString caption() { return QStringLiteral("Check Key"); }
     static QString message(const Result& result);

@@ -567,13 +567,14 @@ private slots:
                               << QStringList{"Session_Name", "url",   "catagory", "title",    "description", "email",
                                              "name",         "last",  "company",  "address1", "address2",    "country",
                                              "city",         "state", "phone",    "fax",      "zip",         "key1",
-                                             "indexnowkey"};
+                                             "indexnowkey",  "indexnowkeylocation"};
         QTest::newRow("clear site") << "site" << QStringList{"url", "title", "description", "key1", "Session_Name"};
         QTest::newRow("clear all") << "all"
                                    << QStringList{"url",      "title",   "description", "email",       "name",
                                                   "last",     "company", "address1",    "address2",    "city",
                                                   "state",    "phone",   "fax",         "zip",         "country",
-                                                  "catagory", "indexnowkey", "<page>", "key1", "Session_Name"};
+                                                  "catagory", "indexnowkey", "indexnowkeylocation", "<page>", "key1",
+                                                  "Session_Name"};
     }
 
     void fieldOrder()
