@@ -1,6 +1,7 @@
 #include "AuditCsvExport.h"
 
 #include "AuditPagesModel.h"
+#include "settings/CsvWriter.h"
 
 #include <QIODevice>
 #include <QSqlError>
@@ -12,26 +13,14 @@ namespace AuditCsvExport {
 
 QString field(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return QString::fromUtf8(CsvWriter::field(text));
 }
 
 namespace {
 
 bool writeLine(QIODevice& out, const QStringList& fields, QString* error)
 {
-    QString line;
-    for (int i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            line += QLatin1Char(',');
-        line += field(fields.at(i));
-    }
-    line += QLatin1String("\r\n");
-    const QByteArray bytes = line.toUtf8();
+    const QByteArray bytes = CsvWriter::row(fields);
     if (out.write(bytes) != bytes.size()) {
         *error = out.errorString();
         return false;
@@ -80,8 +69,8 @@ bool writeFindings(const QSqlDatabase& db, qint64 crawlId, QIODevice& out, QStri
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT code, url, detail FROM audit_findings WHERE crawl_id = ? ORDER BY code, url, detail"));
+    query.prepare(
+        QStringLiteral("SELECT code, url, detail FROM audit_findings WHERE crawl_id = ? ORDER BY code, url, detail"));
     query.addBindValue(crawlId);
     return writeQuery(query, out, {QStringLiteral("code"), QStringLiteral("url"), QStringLiteral("detail")}, error,
                       [](int, const QVariant& value) { return value.toString(); });

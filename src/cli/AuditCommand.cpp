@@ -3,7 +3,7 @@
 #include "CliContext.h"
 #include "CliExit.h"
 #include "CommandLine.h"
-#include "CsvWriter.h"
+#include "settings/CsvWriter.h"
 #include "OutputFile.h"
 #include "audit/AuditCrawl.h"
 #include "audit/AuditSchema.h"

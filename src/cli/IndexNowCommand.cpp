@@ -3,7 +3,7 @@
 #include "CliContext.h"
 #include "CliExit.h"
 #include "CommandLine.h"
-#include "CsvWriter.h"
+#include "settings/CsvWriter.h"
 #include "OutputFile.h"
 #include "history/HistoryStore.h"
 #include "indexnow/IndexNowLedger.h"

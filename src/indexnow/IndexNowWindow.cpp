@@ -22,7 +22,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "cli/CsvWriter.h"
+#include "settings/CsvWriter.h"
 
 namespace {
 

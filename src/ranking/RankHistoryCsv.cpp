@@ -1,30 +1,8 @@
 #include "RankHistoryCsv.h"
 
+#include "settings/CsvWriter.h"
+
 #include <QStringList>
-
-namespace {
-
-QByteArray field(const QString& value)
-{
-    QByteArray bytes = value.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
-        return bytes;
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
-}
-
-QByteArray line(const QStringList& fields)
-{
-    QByteArray out;
-    for (int i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += field(fields.at(i));
-    }
-    return out + "\r\n";
-}
-
-} // namespace
 
 namespace RankHistoryCsv {
 
@@ -35,9 +13,9 @@ QByteArray header()
 
 QByteArray row(const RankResult& r)
 {
-    return line({r.time.toUTC().toString(Qt::ISODate), r.engine, r.keyword, r.url, QString::number(r.top),
-                 RankResults::kindName(r.kind), r.kind == RankKind::Found ? QString::number(r.bound) : QString(),
-                 r.pageAddress, r.error});
+    return CsvWriter::row({r.time.toUTC().toString(Qt::ISODate), r.engine, r.keyword, r.url, QString::number(r.top),
+                           RankResults::kindName(r.kind),
+                           r.kind == RankKind::Found ? QString::number(r.bound) : QString(), r.pageAddress, r.error});
 }
 
 QByteArray document(const QVector<RankResult>& rows)

@@ -1,7 +1,7 @@
 #include "CliProcess.h"
 #include "cli/CliContext.h"
 #include "cli/CliExit.h"
-#include "cli/CsvWriter.h"
+#include "settings/CsvWriter.h"
 #include "cli/OutputFile.h"
 #include "settings/ProgramDirLock.h"
 
