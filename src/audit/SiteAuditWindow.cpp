@@ -5,6 +5,7 @@
 #include "AuditCsvExport.h"
 #include "AuditPagesModel.h"
 #include "AuditSchema.h"
+#include "Sitemap.h"
 #include "history/HistoryStore.h"
 #include "ui/Dialogs.h"
 
@@ -96,6 +97,7 @@ SiteAuditWindow::SiteAuditWindow(const QString& programDir, QWidget* parent)
     startButton = named(new QPushButton(QStringLiteral("Start")), "startButton");
     stopButton = named(new QPushButton(QStringLiteral("Stop")), "stopButton");
     exportButton = named(new QPushButton(QStringLiteral("Export CSV…")), "exportButton");
+    sitemapButton = named(new QPushButton(QStringLiteral("Write Sitemap…")), "sitemapButton");
     progressText = named(new QLabel, "progressText");
     progressText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     crawlList = named(new QComboBox, "crawlList");
@@ -121,6 +123,7 @@ SiteAuditWindow::SiteAuditWindow(const QString& programDir, QWidget* parent)
     crawlRow->addWidget(new QLabel(QStringLiteral("Previous crawls:")));
     crawlRow->addWidget(crawlList, 1);
     crawlRow->addWidget(exportButton);
+    crawlRow->addWidget(sitemapButton);
 
     // Pages: every address of the crawl, sortable, with a filter over all columns.
     pagesFilter = named(new QLineEdit, "pagesFilter");
@@ -188,6 +191,7 @@ SiteAuditWindow::SiteAuditWindow(const QString& programDir, QWidget* parent)
     connect(startAddress, &QLineEdit::returnPressed, this, &SiteAuditWindow::startClick);
     connect(stopButton, &QPushButton::clicked, this, &SiteAuditWindow::stopClick);
     connect(exportButton, &QPushButton::clicked, this, &SiteAuditWindow::exportClick);
+    connect(sitemapButton, &QPushButton::clicked, this, &SiteAuditWindow::sitemapClick);
     connect(pagesFilter, &QLineEdit::textChanged, m_pagesProxy, &QSortFilterProxyModel::setFilterFixedString);
     connect(pagesView, &QTableView::doubleClicked, this, &SiteAuditWindow::openFindingUrl);
     connect(findingCodes->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -245,6 +249,7 @@ void SiteAuditWindow::setRunning(bool running)
     stopButton->setEnabled(running);
     crawlList->setEnabled(!running);
     exportButton->setEnabled(!running && m_shownCrawl > 0);
+    sitemapButton->setEnabled(!running && m_shownCrawl > 0);
     for (QWidget* option : std::initializer_list<QWidget*>{startAddress, obeyRobots, delayMs, maxPages, folderScope,
                                                           checkExternal, connections})
         option->setEnabled(!running);
@@ -377,6 +382,7 @@ void SiteAuditWindow::openCrawl(qint64 crawlId)
     loadFindings();
     loadChanges();
     exportButton->setEnabled(crawlId > 0);
+    sitemapButton->setEnabled(crawlId > 0);
 }
 
 void SiteAuditWindow::loadFindings()
@@ -513,4 +519,42 @@ void SiteAuditWindow::exportClick()
         }
     }
     progressText->setText(QStringLiteral("Wrote %1 and %2").arg(pagesName, findingsName));
+}
+
+void SiteAuditWindow::sitemapClick()
+{
+    if (m_shownCrawl <= 0 || !openStore())
+        return;
+    const QString caption = QStringLiteral("Write Sitemap");
+    QSqlQuery query(m_store->database());
+    query.prepare(QStringLiteral("SELECT start_url FROM audit_crawls WHERE id = ?"));
+    query.addBindValue(m_shownCrawl);
+    if (!query.exec() || !query.next())
+        return;
+    const QString startUrl = query.value(0).toString();
+    const QString dir = Dialogs::folderName(this, caption, m_programDir);
+    if (dir.isEmpty())
+        return;
+    // The sitemap always comes from the latest finished crawl of the site, whichever crawl is shown.
+    const Sitemap::WriteResult result = Sitemap::writeFromLatestAudit(*m_store, startUrl, dir);
+    if (result.noAudit) {
+        Dialogs::warning(this, caption, QStringLiteral("There is no finished audit of %1 to write a sitemap from.")
+                                            .arg(startUrl));
+        return;
+    }
+    if (!result.ok) {
+        Dialogs::warning(this, caption, result.error);
+        return;
+    }
+    QString text = QStringLiteral("Wrote %1 sitemap file(s) with %2 addresses to %3.")
+                       .arg(result.files)
+                       .arg(result.urls)
+                       .arg(QDir::toNativeSeparators(dir));
+    if (!result.skipped.isEmpty())
+        text += QStringLiteral("\n%1 addresses were left out.").arg(result.skipped.size());
+    if (!result.missingRobotsLine.isEmpty())
+        text += QStringLiteral("\nYour robots.txt names no sitemap: add the line \"%1\" to it.")
+                    .arg(result.missingRobotsLine);
+    Dialogs::notice(this, caption, text);
+    progressText->setText(QStringLiteral("Wrote the sitemap to %1").arg(dir));
 }

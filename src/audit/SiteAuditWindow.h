@@ -50,6 +50,7 @@ public:
     QPushButton* startButton = nullptr;
     QPushButton* stopButton = nullptr;
     QPushButton* exportButton = nullptr;
+    QPushButton* sitemapButton = nullptr;
     QLabel* progressText = nullptr;
     QComboBox* crawlList = nullptr;
     QTabWidget* tabs = nullptr;
@@ -70,6 +71,7 @@ public slots:
     void startClick();
     void stopClick();
     void exportClick();
+    void sitemapClick();
 
 private:
     bool openStore();

@@ -103,6 +103,13 @@ QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QSt
     return QFileDialog::getSaveFileName(parent, caption, directory, filter);
 }
 
+QString Dialogs::folderName(QWidget* parent, const QString& caption, const QString& directory)
+{
+    if (g_handler)
+        return g_handler->fileName(parent, FileKind::Folder, caption, directory, QString());
+    return QFileDialog::getExistingDirectory(parent, caption, directory);
+}
+
 bool Dialogs::openUrl(const QUrl& url)
 {
     if (g_handler)

@@ -13,7 +13,7 @@ class Dialogs
 public:
     enum class Icon { None, Information, Warning, Error, Question };
     enum Button { Ok = 0x1, Yes = 0x2, No = 0x4, Cancel = 0x8 };
-    enum class FileKind { Open, Save };
+    enum class FileKind { Open, Save, Folder };
 
     class Handler
     {
@@ -45,6 +45,8 @@ public:
                                 const QString& filter);
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& directory,
                                 const QString& filter);
+    // A folder to write into; empty when the user cancels.
+    static QString folderName(QWidget* parent, const QString& caption, const QString& directory);
     static bool openUrl(const QUrl& url);
 
     // The error rule's full stop: added when the text ends with a character

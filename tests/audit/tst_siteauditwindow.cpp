@@ -13,6 +13,7 @@
 #include "support/TempProgramDir.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -322,6 +323,24 @@ void TestSiteAuditWindow::crawlOfTheSandboxSite()
     std::sort(sorted.begin(), sorted.end());
     QCOMPARE(findingLines, sorted); // no code or address here holds a byte below ","
     QVERIFY(findingLines.first().startsWith("blocked-by-robots,"));
+
+    // Write Sitemap…: the indexable pages of the latest finished crawl, and the robots.txt line to add.
+    QVERIFY(window.sitemapButton->isEnabled());
+    const QString published = dir.filePath(QStringLiteral("published"));
+    QVERIFY(QDir().mkpath(published));
+    dialogs.clear();
+    dialogs.answerFile(published);
+    window.sitemapButton->click();
+    QCOMPARE(dialogs.calls().first().kind, ScriptedDialogs::Call::Folder);
+    QCOMPARE(dialogs.messages().size(), 1);
+    QVERIFY2(dialogs.lastMessage().text.contains(
+                 QStringLiteral("add the line \"Sitemap: %1/sitemap.xml\"").arg(origin)),
+             qPrintable(dialogs.lastMessage().text));
+    const QByteArray sitemap = dir.read(QStringLiteral("published/sitemap.xml"));
+    QVERIFY(sitemap.contains("<loc>" + origin.toUtf8() + "/audit/</loc>"));
+    QVERIFY(!sitemap.contains("missing.html"));
+    QVERIFY(!sitemap.contains("old.html"));
+    dialogs.clear();
 
     // A second crawl after the about page went missing: the changes since the first.
     server.router().addPath("/audit/about.html", [](const SandboxRequest&) { return SandboxRouter::notFound(); });

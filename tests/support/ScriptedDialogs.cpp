@@ -42,8 +42,10 @@ int ScriptedDialogs::message(QWidget*, const QString& caption, const QString& te
 QString ScriptedDialogs::fileName(QWidget*, Dialogs::FileKind kind, const QString& caption, const QString& directory,
                                   const QString& filter)
 {
-    m_calls.append({kind == Dialogs::FileKind::Open ? Call::OpenFile : Call::SaveFile, caption, {}, {}, 0, {},
-                    directory, filter});
+    const Call::Kind callKind = kind == Dialogs::FileKind::Open   ? Call::OpenFile
+                                : kind == Dialogs::FileKind::Save ? Call::SaveFile
+                                                                  : Call::Folder;
+    m_calls.append({callKind, caption, {}, {}, 0, {}, directory, filter});
     if (!m_files.isEmpty())
         return m_files.dequeue();
     QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog \"%1\"").arg(caption)), __FILE__, __LINE__);

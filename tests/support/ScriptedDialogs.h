@@ -15,7 +15,7 @@ class ScriptedDialogs : public Dialogs::Handler
 public:
     struct Call
     {
-        enum Kind { Message, OpenFile, SaveFile, OpenUrl } kind = Message;
+        enum Kind { Message, OpenFile, SaveFile, Folder, OpenUrl } kind = Message;
         QString caption;
         QString text;
         Dialogs::Icon icon = Dialogs::Icon::None;
