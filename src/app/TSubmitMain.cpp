@@ -163,6 +163,11 @@ void TSubmitMain::createMenus()
     addItem(submit, QStringLiteral("ManualEngines1"), QStringLiteral("Manual Engines"),
             [this] { showPage(Page::Submit, InnerPage::ManualEngines); });
     addItem(submit, QStringLiteral("IndexNow1"), QStringLiteral("IndexNow"), [this] {
+        // Made on first use, so a start that never opens it touches no history store.
+        if (!IndexNow) {
+            IndexNow = new IndexNowWindow(m_programDir, this);
+            applySkin(IndexNow, m_programDir);
+        }
         IndexNow->setProject(ProjectEditor->Session_Name->text().trimmed());
         IndexNow->reload();
         IndexNow->show();
@@ -387,12 +392,10 @@ void TSubmitMain::createSecondaryWindows()
     createRun();
     Proxyset = new TProxyset(this);
     UpdateBox = new TUpdateBox(this);
-    IndexNow = new IndexNowWindow(m_programDir, this);
     wireMaintenance();
     applyIdleTimeout();
     for (QWidget* window : {static_cast<QWidget*>(Spider), static_cast<QWidget*>(LiveResult),
-                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox),
-                            static_cast<QWidget*>(IndexNow)})
+                            static_cast<QWidget*>(Proxyset), static_cast<QWidget*>(UpdateBox)})
         runCommand(this, [this, window] { applySkin(window, m_programDir); });
 }
 

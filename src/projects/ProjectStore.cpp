@@ -27,6 +27,10 @@ ProjectStore::ProjectStore(ProjectListModel* model, ProjectFields* fields, QObje
 
 ProjectStore::~ProjectStore()
 {
+    // Without the list there is nothing to write from; the Projects whose
+    // entries waited are found by their files at the next start.
+    if (!m_model)
+        return;
     try {
         m_index->flush();
     } catch (const std::exception&) {

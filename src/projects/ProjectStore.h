@@ -1,16 +1,17 @@
 #pragma once
 
+#include "ProjectListModel.h"
 #include "ProjectRecord.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 
 class ProjectFields;
 class ProjectIndexCache;
-class ProjectListModel;
 class QWidget;
 
 // The store operations on the Projects: load the index, save the Project
@@ -99,7 +100,8 @@ private:
     void removeFiles(const QStringList& names);
     void clearFields(ClearScope scope);
 
-    ProjectListModel* m_model;
+    // The list is a sibling: it may be destroyed before the store.
+    QPointer<ProjectListModel> m_model;
     ProjectFields* m_fields;
     ProjectIndexCache* m_index;
     QString m_programDir;

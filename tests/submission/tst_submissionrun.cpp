@@ -635,8 +635,14 @@ void TestSubmissionRun::progressWhileBuildingShowsATakenEntry()
     QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("No Project Selected"));
     QCOMPARE(f.run.submitQueue().size(), rows / 2);
     // One look for each entry taken, the last at the last checked row.
-    QCOMPARE(samples.size(), rows / 2);
-    QCOMPARE(samples.last().count, QString::number(rows - 1));
+    // Each entry taken is shown, in order, and only those: the build spans
+    // turns of the event loop, so a turn may show the same entry twice.
+    QStringList shown;
+    for (const Sample& s : samples) {
+        if (shown.isEmpty() || shown.last() != s.count)
+            shown << s.count;
+    }
+    QCOMPARE(shown, (QStringList{"1", "3", "5", "7", "9"}));
     for (const Sample& s : samples) {
         bool isNumber = false;
         const int row = s.count.toInt(&isNumber);
