@@ -17,26 +17,23 @@ namespace {
 
 QByteArray referenceText(const QList<QByteArray>& chunks)
 {
+    // The chunks go on where the last one stopped (each up to its first zero
+    // byte); then every line end, CR LF, CR or LF, becomes one CR LF.
+    QByteArray text;
+    for (const QByteArray& chunk : chunks)
+        text += chunk.left(chunk.indexOf('\0') < 0 ? chunk.size() : chunk.indexOf('\0'));
     QList<QByteArray> lines;
-    for (const QByteArray& chunk : chunks) {
-        QByteArray text;
-        for (const QByteArray& l : lines)
-            text += l + "\r\n";
-        const qsizetype zero = chunk.indexOf('\0');
-        text += zero < 0 ? chunk : chunk.left(zero);
-        lines.clear();
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i] != '\r' && text[i] != '\n')
-                continue;
-            lines << text.mid(start, i - start);
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-        if (start < text.size())
-            lines << text.mid(start);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
     }
+    if (start < text.size())
+        lines << text.mid(start);
     return lines.join("\r\n");
 }
 
