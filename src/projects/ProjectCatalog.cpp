@@ -16,7 +16,11 @@ QStringList ProjectCatalog::loadNames(const QString& programDir, QStringList* un
     } catch (const std::exception&) {
         pairs.clear();
     }
-    QStringList names = ProjectIndex::namesFrom(pairs);
+    return safeNames(ProjectIndex::namesFrom(pairs), unsafe);
+}
+
+QStringList ProjectCatalog::safeNames(QStringList names, QStringList* unsafe)
+{
     names.erase(std::remove_if(names.begin(), names.end(),
                                [unsafe](const QString& name) {
                                    if (!ProjectName::isInvalid(name))

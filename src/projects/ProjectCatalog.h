@@ -13,6 +13,8 @@ public:
     // gives none. A hand-edited entry that no save could have made is never
     // used as a file name: it is left out and named in `unsafe`.
     static QStringList loadNames(const QString& programDir, QStringList* unsafe = nullptr);
+    // `names` without those no save could have made, which go to `unsafe`.
+    static QStringList safeNames(QStringList names, QStringList* unsafe = nullptr);
 
     // One key of a Project's file; empty when the file or key is missing.
     static QString value(const QString& programDir, const QString& name, const QString& key);

@@ -1,6 +1,7 @@
 #include "ProjectStore.h"
 
 
+#include "ProjectCatalog.h"
 #include "ProjectFields.h"
 #include "ProjectFile.h"
 #include "ProjectIndex.h"
@@ -74,19 +75,10 @@ void ProjectStore::loadIndex()
         m_index->flush();
         const QList<QPair<QString, QString>> pairs = m_index->load();
         const QStringList indexed = ProjectIndex::namesFrom(pairs);
-        QStringList names = indexed;
         // A hand-edited entry that no save could have made is never used as
         // a file name; it is left out, and the user is told once.
         QStringList unsafe;
-        names.erase(std::remove_if(names.begin(), names.end(),
-                                   [&unsafe](const QString& name) {
-                                       if (!ProjectName::isInvalid(name))
-                                           return false;
-                                       unsafe << name;
-                                       return true;
-                                   }),
-                    names.end());
-        m_model->setNames(names);
+        m_model->setNames(ProjectCatalog::safeNames(indexed, &unsafe));
         // Projects saved while the index rewrite waited (the program was
         // ended meanwhile) join the list, and the index is made whole again.
         const QStringList unlisted = ProjectIndex::unlistedFiles(m_programDir, indexed);
