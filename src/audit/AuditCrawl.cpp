@@ -5,6 +5,7 @@
 #include "PageExtract.h"
 #include "history/CommitPacer.h"
 #include "history/HistoryStore.h"
+#include "net/SocketErrors.h"
 #include "net/THttpCli.h"
 #include "tools/PoliteCrawler.h"
 
@@ -22,8 +23,6 @@ namespace {
 
 // The body kept for parsing; longer pages are counted and hashed whole.
 constexpr qsizetype MaxParsedBytes = 8 * 1024 * 1024;
-// A request that has not ended after this long is cancelled.
-constexpr int RequestTimeoutMs = 30000;
 
 QString agent()
 {
@@ -54,7 +53,6 @@ struct AuditCrawl::Private
         bool leftScope = false; // a hop pointed out of scope or to a refused address
         bool timedOut = false;
         int elapsedMs = 0; // from the request's start to the end of its last answer
-        QTimer timeout;
     };
 
     AuditCrawl* q = nullptr;
@@ -71,6 +69,7 @@ struct AuditCrawl::Private
     bool running = false;
     bool stopping = false;
     bool startFetched = false;
+    QString startFailure; // why the start address gave nothing, for the crawl's error
     bool fetchingRobots = false;
 
     QList<Fetch*> inFlight;
@@ -200,6 +199,7 @@ bool AuditCrawl::start(const AuditOptions& options)
     d->findingsStored = 0;
     d->stopping = false;
     d->startFetched = false;
+    d->startFailure.clear();
     d->nextAllowedMs = 0;
     d->clock.start();
     d->running = true;
@@ -273,8 +273,7 @@ void AuditCrawl::Private::robotsDone(Fetch* f)
     const bool answered = !f->client->ResponseHeader().isEmpty() && !f->timedOut;
     if (!answered && !f->leftScope) {
         // No answer from the server at all: the start address cannot be fetched either.
-        const QString why = f->timedOut ? QStringLiteral("no answer within %1 s").arg(RequestTimeoutMs / 1000)
-                                        : f->client->ResponseText();
+        const QString why = f->client->ResponseText();
         error = QStringLiteral("The start address %1 cannot be fetched: %2").arg(startUrl, why);
         finish(true);
         return;
@@ -402,26 +401,24 @@ void AuditCrawl::Private::startFetch(const QString& url, int depth, bool externa
         if (f->body.size() < MaxParsedBytes)
             f->body.append(data, qMin<qsizetype>(len, MaxParsedBytes - f->body.size()));
     });
-    QObject::connect(c, &THttpCli::OnRequestDone, q, [this, f](THttpCli*, int, int) {
+    QObject::connect(c, &THttpCli::OnRequestDone, q, [this, f](THttpCli*, int, int socketError) {
         f->elapsedMs = static_cast<int>(f->clock.elapsed());
+        f->timedOut = socketError == SocketErrors::TimedOut;
         // Leave the client's own handler before it is released.
         QTimer::singleShot(0, q, [this, f] { done(f); });
     });
-    f->timeout.setSingleShot(true);
-    QObject::connect(&f->timeout, &QTimer::timeout, c, [f] {
-        f->timedOut = true;
-        f->client->CancelRequest();
-    });
+    // A slow page that keeps sending is fetched whole; a silent peer is given up.
+    c->setIdleTimeout(options.timeoutSeconds);
+    if (!options.proxy.host.isEmpty())
+        applyProxy(*c, options.proxy);
     c->setURL(url);
     f->clock.start();
-    f->timeout.start(RequestTimeoutMs);
     c->BeginGet();
 }
 
 void AuditCrawl::Private::release(Fetch* f)
 {
     inFlight.removeOne(f);
-    f->timeout.stop();
     f->client->disconnect(q);
     f->client->deleteLater();
     delete f;
@@ -433,7 +430,6 @@ void AuditCrawl::Private::done(Fetch* f)
         release(f);
         return;
     }
-    f->timeout.stop();
     if (f->robots) {
         robotsDone(f);
     } else {
@@ -496,10 +492,11 @@ void AuditCrawl::Private::pageDone(Fetch* f)
     const int finalCode = stoppedAtHop ? f->hops.last().status : (answered ? c->ResponseCode() : 0);
     QString failure;
     if (!answered && !stoppedAtHop)
-        failure = f->timedOut ? QStringLiteral("No answer within %1 s").arg(RequestTimeoutMs / 1000)
-                              : (c->ResponseText().isEmpty() ? QStringLiteral("No answer") : c->ResponseText());
-    if (f->url == startUrl)
+        failure = c->ResponseText().isEmpty() ? QStringLiteral("No answer") : c->ResponseText();
+    if (f->url == startUrl) {
         startFetched = answered || !f->hops.isEmpty();
+        startFailure = failure;
+    }
 
     if (f->hops.isEmpty()) {
         AuditPage page = pageFacts(f, f->url, finalCode);
@@ -746,7 +743,9 @@ void AuditCrawl::Private::finish(bool completed)
     if (completed && !startFetched) {
         completed = false;
         if (error.isEmpty())
-            error = QStringLiteral("The start address %1 could not be fetched").arg(startUrl);
+            error = startFailure.isEmpty()
+                        ? QStringLiteral("The start address %1 could not be fetched").arg(startUrl)
+                        : QStringLiteral("The start address %1 could not be fetched: %2").arg(startUrl, startFailure);
     }
     bool stored = false;
     if (pacer && pacer->write()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ProxyValues.h"
+
 #include <QString>
 
 // How one audit crawl goes; the window and `vantor-cli audit` fill it alike.
@@ -12,6 +14,12 @@ struct AuditOptions
     bool folderScope = false;   // scope: the start address's folder instead of scheme+host+port
     bool checkExternal = false; // one HEAD (GET on 405/501) per out-of-scope link
     int connections = 2;        // 1..8; one at a time whenever a delay or Crawl-delay applies
+    int timeoutSeconds = 40;    // a fetch that receives nothing for this long is given up
+    ProxyValues proxy;          // an empty host: straight to the site
 
     static constexpr int MaxConnections = 8;
+
+    // The program's Timeout and, when it is switched on, its proxy, as every
+    // other client of the program applies them.
+    void takeNetworkSettings(const QString& programDir);
 };

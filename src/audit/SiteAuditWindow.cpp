@@ -272,6 +272,7 @@ void SiteAuditWindow::startClick()
     options.folderScope = folderScope->isChecked();
     options.checkExternal = checkExternal->isChecked();
     options.connections = connections->value();
+    options.takeNetworkSettings(m_programDir);
 
     delete m_crawl;
     m_crawl = new AuditCrawl(m_programDir, this);

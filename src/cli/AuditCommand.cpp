@@ -109,6 +109,7 @@ int runAuditCommand(CliContext& context, const QStringList& arguments)
     const int dir = context.openProgramDir();
     if (dir != CliExit::Ok)
         return dir;
+    options.takeNetworkSettings(context.programDir());
 
     // The files are opened first, so a path that cannot be written costs no crawl.
     std::unique_ptr<OutputFile> pagesFile, findingsFile;

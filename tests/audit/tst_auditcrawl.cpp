@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 #include "net/THttpCli.h"
 #include "support/NginxPeer.h"
+#include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
 
@@ -83,6 +84,8 @@ private slots:
     void externalLinksChecked();
     void httpsSlowAndLargePages();
     void killedCrawlStaysUnfinished();
+    void programTimeoutAndProxy_data();
+    void programTimeoutAndProxy();
 };
 
 void TestAuditCrawl::crawlStoresFactsAndFindings()
@@ -397,3 +400,54 @@ void TestAuditCrawl::killedCrawlStaysUnfinished()
 
 QTEST_GUILESS_MAIN(TestAuditCrawl)
 #include "tst_auditcrawl.moc"
+
+void TestAuditCrawl::programTimeoutAndProxy_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("throughProxy");
+    QTest::addColumn<int>("timeoutSeconds");
+
+    // The scripted server stands for the site, or for a proxy in front of a site whose name does not resolve.
+    QTest::newRow("proxy switched on") << QByteArray("[SubOptions]\r\nTimeout=1\r\n[Proxy]\r\nKeyProxy=1\r\n"
+                                                     "ProxyHost=127.0.0.1\r\nProxyPort=%PORT%\r\n")
+                                       << true << 1;
+    QTest::newRow("proxy stored but off") << QByteArray("[SubOptions]\r\nTimeout=2\r\n[Proxy]\r\nKeyProxy=0\r\n"
+                                                        "ProxyHost=127.0.0.1\r\nProxyPort=9\r\n")
+                                          << false << 2;
+}
+
+void TestAuditCrawl::programTimeoutAndProxy()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, throughProxy);
+    QFETCH(int, timeoutSeconds);
+
+    // robots.txt answers; the start page sends its header and part of its body, then nothing more.
+    ScriptedServer server;
+    QVERIFY(server.isListening());
+    ScriptedServer::Script robots, stalled;
+    robots.awaitRequest().send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n").close();
+    stalled.awaitRequest()
+        .send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5000\r\n\r\n<html><title>Slo")
+        .stall();
+    server.play(QList<ScriptedServer::Script>{robots, stalled});
+    TempProgramDir dir;
+    dir.write(QStringLiteral("dfd.ini"), settings.replace("%PORT%", QByteArray::number(server.port())));
+
+    AuditCrawl crawl(dir.path());
+    QSignalSpy finished(&crawl, &AuditCrawl::finished);
+    AuditOptions options;
+    options.startUrl = throughProxy ? QStringLiteral("http://site.invalid/") : server.url("/");
+    options.takeNetworkSettings(dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(crawl.start(options));
+    QVERIFY(finished.wait(30000));
+    // The program's time-out ends the silent page, not the client's default.
+    QVERIFY2(clock.elapsed() < (timeoutSeconds + 3) * 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= timeoutSeconds * 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(crawl.errorText().contains("Request Timeout"), qPrintable(crawl.errorText()));
+    QCOMPARE(server.connectionCount(), 2);
+    const QByteArray request = server.received(1);
+    QVERIFY2(request.startsWith(throughProxy ? "GET http://site.invalid/ HTTP/" : "GET / HTTP/"), request.constData());
+}
