@@ -485,6 +485,10 @@ void SiteAuditWindow::loadCrawlList()
                                                                 : QStringLiteral("unfinished")),
                            id);
     }
+    // With no crawl shown the list would look empty although crawls are stored.
+    crawlList->setPlaceholderText(crawlList->count() > 0
+                                      ? QStringLiteral("Choose a crawl to open (%1 stored)").arg(crawlList->count())
+                                      : QStringLiteral("No crawls stored yet"));
     const int index = crawlList->findData(m_shownCrawl);
     crawlList->setCurrentIndex(index);
 }
