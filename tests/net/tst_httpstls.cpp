@@ -182,6 +182,9 @@ public:
     }
     ~SmallRecordServer()
     {
+        // A client that never came: the waiting accept ends now, not at its time limit.
+        if (m_listener >= 0)
+            ::shutdown(m_listener, SHUT_RDWR);
         if (m_thread.joinable())
             m_thread.join();
         if (m_listener >= 0)
