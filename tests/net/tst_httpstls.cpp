@@ -326,8 +326,8 @@ private:
     std::unique_ptr<NginxPeer> m_partialWildcard; // signed by the test authority for "www*.vantor.test"
     std::unique_ptr<NginxPeer> m_expired;         // signed by the test authority, valid until yesterday
     std::unique_ptr<NginxPeer> m_notYetValid;     // signed by the test authority, valid from tomorrow
-    std::unique_ptr<NginxPeer> m_plain;   // plain HTTP, page and redirect to m_good
-    std::unique_ptr<NginxPeer> m_plainTo; // plain HTTP, the target of m_good's /to-plain
+    std::unique_ptr<NginxPeer> m_plain;           // plain HTTP, page and redirect to m_good
+    std::unique_ptr<NginxPeer> m_plainTo;         // plain HTTP, the target of m_good's /to-plain
     std::unique_ptr<TinyproxyPeer> m_proxy;
     std::unique_ptr<TinyproxyPeer> m_authProxy;
     // Certificates for "localhost" and 127.0.0.1, logging whether each session was resumed.
@@ -996,7 +996,8 @@ void TestHttpsTls::hostileServerHello_data()
         garbage[i] = char((i * 131 + 17) & 0xFF);
     QTest::newRow("garbage for a ServerHello") << Script().wait(100).send(garbage).stall();
     // A handshake record header that promises more than a record may hold.
-    QTest::newRow("oversized record") << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
+    QTest::newRow("oversized record")
+        << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
     QTest::newRow("closed in the middle of a record")
         << Script().wait(100).send(QByteArray("\x16\x03\x03\x00\x40", 5) + garbage.left(10)).close();
 }

@@ -84,20 +84,19 @@ bool TestCertificates::issue(const QString& name, Pair& out, const QStringList& 
                 QStringLiteral("2"), QStringLiteral("-extfile"), extensions});
 }
 
-bool TestCertificates::issueDated(const QString& name, const QDateTime& notBefore, const QDateTime& notAfter,
-                                  Pair& out)
+bool TestCertificates::issueDated(const QString& name, const QDateTime& notBefore, const QDateTime& notAfter, Pair& out)
 {
     // "openssl x509 -req" of OpenSSL 3.0 starts every certificate now; "openssl ca" takes any dates,
     // given a database of its own.
     const QString config = path(QStringLiteral("ca.cnf"));
     if (!QFile::exists(config)) {
-        const QByteArray text = QStringLiteral("[ca]\ndefault_ca = test\n"
-                                               "[test]\ndatabase = %1\nserial = %2\nnew_certs_dir = %3\n"
-                                               "default_md = sha256\npolicy = any\nunique_subject = no\n"
-                                               "[any]\ncommonName = supplied\n")
-                                    .arg(path(QStringLiteral("index.txt")), path(QStringLiteral("ca-serial")),
-                                         m_dir.path())
-                                    .toUtf8();
+        const QByteArray text =
+            QStringLiteral("[ca]\ndefault_ca = test\n"
+                           "[test]\ndatabase = %1\nserial = %2\nnew_certs_dir = %3\n"
+                           "default_md = sha256\npolicy = any\nunique_subject = no\n"
+                           "[any]\ncommonName = supplied\n")
+                .arg(path(QStringLiteral("index.txt")), path(QStringLiteral("ca-serial")), m_dir.path())
+                .toUtf8();
         if (!writeFile(path(QStringLiteral("index.txt")), {}) ||
             !writeFile(path(QStringLiteral("ca-serial")), "1000\n") || !writeFile(config, text)) {
             m_error = QStringLiteral("cannot write the authority's files in %1").arg(m_dir.path());
