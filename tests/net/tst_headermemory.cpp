@@ -1,7 +1,7 @@
 #include "net/THttpCli.h"
+#include "support/MemoryUse.h"
 #include "support/ScriptedServer.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTimer>
 #include <QtTest>
@@ -9,35 +9,9 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
 
-namespace {
-
-// Live heap: what the program holds, whatever the allocator keeps cached.
-long heapKb()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
-#else
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
-#endif
-}
-
-// Resident size, shown beside the heap: glibc may keep freed pages a while.
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const qsizetype at = text.indexOf("VmRSS:");
-    return at < 0 ? -1 : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLong();
-}
-
-} // namespace
+using MemoryUse::heapKb;
+using MemoryUse::residentKb;
 
 class TestHeaderMemory : public QObject
 {

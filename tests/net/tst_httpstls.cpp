@@ -3,12 +3,14 @@
 #include "net/EHttpException.h"
 #include "net/THttpCli.h"
 #include "net/TlsStreamSocket.h"
+#include "support/MemoryUse.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
 #include "support/TinyproxyPeer.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
@@ -16,9 +18,16 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <atomic>
+#include <csignal>
 #include <memory>
+#include <thread>
 
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -138,6 +147,118 @@ private:
     bool m_goodbye;
 };
 
+// The bytes of a test body at `offset`: no shifted or dropped block leaves them unchanged.
+char patternByte(qint64 offset)
+{
+    return char((offset * 7 + offset / 4093) & 0xFF);
+}
+
+// TLS on OpenSSL itself, on a thread with blocking calls: one connection gets a header with a
+// Content-Length and `size` bytes of patternByte() in records of 512 bytes at most (the least
+// OpenSSL sends), then TLS's goodbye. It hashes what it sends, so the test holds no copy.
+class SmallRecordServer
+{
+public:
+    static constexpr int RecordBytes = 512;
+
+    SmallRecordServer(const TestCertificates::Pair& pair, qint64 size) : m_size(size)
+    {
+        m_context = SSL_CTX_new(TLS_server_method());
+        if (!m_context || SSL_CTX_use_certificate_chain_file(m_context, qPrintable(pair.certificate)) != 1 ||
+            SSL_CTX_use_PrivateKey_file(m_context, qPrintable(pair.key), SSL_FILETYPE_PEM) != 1 ||
+            SSL_CTX_set_max_send_fragment(m_context, RecordBytes) != 1)
+            return;
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~SmallRecordServer()
+    {
+        // A client that never came: the waiting accept ends now, not at its time limit.
+        if (m_listener >= 0)
+            ::shutdown(m_listener, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listener >= 0)
+            ::close(m_listener);
+        SSL_CTX_free(m_context);
+    }
+    quint16 port() const { return m_port; }
+    // After the connection ended: whether all was sent and said goodbye to, and its hash.
+    bool waitForEnd()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_sentAll;
+    }
+    QByteArray sentHash() const { return m_hash.result(); }
+
+private:
+    void serve()
+    {
+        // Bounded waits: a client that stops reading ends the thread instead of hanging the test.
+        pollfd listening{m_listener, POLLIN, 0};
+        if (::poll(&listening, 1, 30000) != 1)
+            return;
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        const timeval limit{30, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        SSL* ssl = SSL_new(m_context);
+        SSL_set_fd(ssl, fd);
+        m_sentAll = SSL_accept(ssl) == 1 && readRequest(ssl) && sendAnswer(ssl) && SSL_shutdown(ssl) >= 0;
+        SSL_free(ssl);
+        ::close(fd);
+    }
+    static bool readRequest(SSL* ssl)
+    {
+        QByteArray request;
+        char buffer[4096];
+        while (!request.contains("\r\n\r\n") && request.size() < 65536) {
+            const int n = SSL_read(ssl, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            request.append(buffer, n);
+        }
+        return request.contains("\r\n\r\n");
+    }
+    bool sendAnswer(SSL* ssl)
+    {
+        const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                                  QByteArray::number(m_size) + "\r\n\r\n";
+        if (SSL_write(ssl, header.constData(), int(header.size())) != header.size())
+            return false;
+        QByteArray block(64 * 1024, Qt::Uninitialized);
+        for (qint64 sent = 0; sent < m_size; sent += block.size()) {
+            block.resize(int(std::min<qint64>(block.size(), m_size - sent)));
+            for (int i = 0; i < block.size(); ++i)
+                block[i] = patternByte(sent + i);
+            m_hash.addData(block);
+            if (SSL_write(ssl, block.constData(), int(block.size())) != block.size())
+                return false;
+        }
+        return true;
+    }
+
+    qint64 m_size;
+    SSL_CTX* m_context = nullptr;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_sentAll{false};
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScriptedServer::Script)
@@ -150,7 +271,7 @@ const QByteArray& bigBody()
     static const QByteArray bytes = [] {
         QByteArray b(6 * 1024 * 1024, Qt::Uninitialized);
         for (int i = 0; i < b.size(); ++i)
-            b[i] = char((i * 7 + i / 4093) & 0xFF);
+            b[i] = patternByte(i);
         return b;
     }();
     return bytes;
@@ -193,6 +314,9 @@ private slots:
     void endOfStream();
     void hostileServerHello_data();
     void hostileServerHello();
+    void stalledHandshake_data();
+    void stalledHandshake();
+    void longBodyInSmallRecords();
 
 private:
     TestCertificates m_certs;
@@ -200,8 +324,10 @@ private:
     std::unique_ptr<NginxPeer> m_otherName; // signed by the test authority for another name
     std::unique_ptr<NginxPeer> m_selfSigned;
     std::unique_ptr<NginxPeer> m_partialWildcard; // signed by the test authority for "www*.vantor.test"
-    std::unique_ptr<NginxPeer> m_plain;   // plain HTTP, page and redirect to m_good
-    std::unique_ptr<NginxPeer> m_plainTo; // plain HTTP, the target of m_good's /to-plain
+    std::unique_ptr<NginxPeer> m_expired;         // signed by the test authority, valid until yesterday
+    std::unique_ptr<NginxPeer> m_notYetValid;     // signed by the test authority, valid from tomorrow
+    std::unique_ptr<NginxPeer> m_plain;           // plain HTTP, page and redirect to m_good
+    std::unique_ptr<NginxPeer> m_plainTo;         // plain HTTP, the target of m_good's /to-plain
     std::unique_ptr<TinyproxyPeer> m_proxy;
     std::unique_ptr<TinyproxyPeer> m_authProxy;
     // Certificates for "localhost" and 127.0.0.1, logging whether each session was resumed.
@@ -238,6 +364,16 @@ void TestHttpsTls::initTestCase()
     QVERIFY2(m_selfSigned->start(), qPrintable(m_selfSigned->errorString()));
     m_partialWildcard = tlsPeer(partialWildcard);
     QVERIFY2(m_partialWildcard->start(), qPrintable(m_partialWildcard->errorString()));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    TestCertificates::Pair expired, notYetValid;
+    QVERIFY2(m_certs.issueDated(QStringLiteral("localhost"), now.addDays(-30), now.addDays(-1), expired),
+             qPrintable(m_certs.errorString()));
+    QVERIFY2(m_certs.issueDated(QStringLiteral("localhost"), now.addDays(1), now.addDays(30), notYetValid),
+             qPrintable(m_certs.errorString()));
+    m_expired = tlsPeer(expired);
+    QVERIFY2(m_expired->start(), qPrintable(m_expired->errorString()));
+    m_notYetValid = tlsPeer(notYetValid);
+    QVERIFY2(m_notYetValid->start(), qPrintable(m_notYetValid->errorString()));
 
     TestCertificates::Pair both;
     QVERIFY2(m_certs.issue(QStringLiteral("localhost"), both, {QStringLiteral("IP:127.0.0.1")}),
@@ -272,6 +408,8 @@ void TestHttpsTls::cleanupTestCase()
     m_authProxy.reset();
     m_proxy.reset();
     m_plain.reset();
+    m_notYetValid.reset();
+    m_expired.reset();
     m_partialWildcard.reset();
     m_selfSigned.reset();
     m_otherName.reset();
@@ -424,6 +562,14 @@ void TestHttpsTls::refused_data()
     // A wildcard stands for a whole label only.
     QTest::newRow("partial wildcard") << "partialWildcard"
                                       << "www1.vantor.test" << true << "host name" << true;
+    // Names "localhost" and 127.0.0.1: another address is not among them.
+    QTest::newRow("certificate for another address") << "sessions"
+                                                     << "127.0.0.2" << true << "host name" << true;
+    // Signed by the trusted authority for the right name, but not valid now.
+    QTest::newRow("expired certificate") << "expired"
+                                         << "localhost" << true << "certificate has expired" << false;
+    QTest::newRow("certificate not yet valid") << "notYetValid"
+                                               << "localhost" << true << "certificate is not yet valid" << false;
 }
 
 void TestHttpsTls::refused()
@@ -439,6 +585,9 @@ void TestHttpsTls::refused()
                         : peer == QLatin1String("selfSigned")      ? m_selfSigned.get()
                         : peer == QLatin1String("good")            ? m_good.get()
                         : peer == QLatin1String("partialWildcard") ? m_partialWildcard.get()
+                        : peer == QLatin1String("sessions")        ? m_sessions.get()
+                        : peer == QLatin1String("expired")         ? m_expired.get()
+                        : peer == QLatin1String("notYetValid")     ? m_notYetValid.get()
                                                                    : m_plain.get();
     Relay relay(true);
     THttpCli c;
@@ -847,7 +996,8 @@ void TestHttpsTls::hostileServerHello_data()
         garbage[i] = char((i * 131 + 17) & 0xFF);
     QTest::newRow("garbage for a ServerHello") << Script().wait(100).send(garbage).stall();
     // A handshake record header that promises more than a record may hold.
-    QTest::newRow("oversized record") << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
+    QTest::newRow("oversized record")
+        << Script().wait(100).send(QByteArray("\x16\x03\x03\xff\xff", 5) + garbage).stall();
     QTest::newRow("closed in the middle of a record")
         << Script().wait(100).send(QByteArray("\x16\x03\x03\x00\x40", 5) + garbage.left(10)).close();
 }
@@ -868,6 +1018,107 @@ void TestHttpsTls::hostileServerHello()
     QVERIFY2(c.ResponseText().startsWith(TlsFailed), qPrintable(c.ResponseText()));
     QVERIFY(log.commands.isEmpty());
     QVERIFY(log.chunks.isEmpty());
+}
+
+void TestHttpsTls::stalledHandshake_data()
+{
+    using Script = ScriptedServer::Script;
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("idle");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("text");
+    // A handshake record promising 64 bytes, of which only some come.
+    const QByteArray header("\x16\x03\x03\x00\x40\x02\x00\x00\x3c\x03\x03", 11);
+    Script drip = Script().wait(100).send(header);
+    for (int i = 0; i < 20; ++i)
+        drip.wait(300).send(QByteArray(1, char(i)));
+    drip.stall();
+    QTest::newRow("hello never answered, idle") << Script().stall() << 1 << 0 << "Request Timeout (no data for 1 s)";
+    QTest::newRow("half a ServerHello, idle")
+        << Script().wait(100).send(header).stall() << 1 << 0 << "Request Timeout (no data for 1 s)";
+    QTest::newRow("half a ServerHello, total")
+        << Script().wait(100).send(header).stall() << 0 << 1 << "Request Timeout (no answer within 1 s)";
+    // A byte now and then keeps the connection busy; the whole request still has its limit.
+    QTest::newRow("ServerHello a byte at a time, total") << drip << 2 << 1 << "Request Timeout (no answer within 1 s)";
+}
+
+void TestHttpsTls::stalledHandshake()
+{
+    QFETCH(ScriptedServer::Script, script);
+    QFETCH(int, idle);
+    QFETCH(int, total);
+    QFETCH(QString, text);
+    ScriptedServer server;
+    QVERIFY(server.isListening());
+    server.play(script);
+    THttpCli c;
+    HttpEventLog log(&c);
+    c.setIdleTimeout(idle);
+    c.setTotalTimeout(total);
+    c.setURL(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()));
+    QElapsedTimer clock;
+    clock.start();
+    c.BeginGet();
+    QVERIFY(log.waitForDone(1, 10000));
+    QCOMPARE(log.done.size(), 1);
+    QCOMPARE(log.done[0].error, 10060);
+    QCOMPARE(c.ResponseCode(), 408);
+    QCOMPARE(c.ResponseText(), text);
+    QVERIFY2(clock.elapsed() >= 900 && clock.elapsed() < 3000, QByteArray::number(clock.elapsed()).constData());
+    QVERIFY(log.commands.isEmpty());
+    QVERIFY(log.chunks.isEmpty());
+}
+
+void TestHttpsTls::longBodyInSmallRecords()
+{
+    // 50 MB in 512-byte records: some 100,000 records go through the client, which hands each
+    // part on and keeps nothing of it. Its buffers hold a few hundred kB; the bound of 8 MB
+    // leaves room for the allocator and OpenSSL, and fails long before a client that kept the
+    // body (50 MB) or let its buffers grow with it comes near the end.
+    constexpr qint64 Size = 50LL * 1024 * 1024;
+    constexpr long BoundKb = 8 * 1024;
+    std::signal(SIGPIPE, SIG_IGN); // a client that gives up must not end the test process
+    TestCertificates::Pair pair;
+    QVERIFY2(m_certs.issue(QStringLiteral("localhost"), pair), qPrintable(m_certs.errorString()));
+    SmallRecordServer server(pair, Size);
+    QVERIFY(server.port() != 0);
+
+    THttpCli c;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    qint64 received = 0;
+    int parts = 0;
+    QList<int> done;
+    const long heapBeforeKb = MemoryUse::heapKb();
+    const long residentBeforeKb = MemoryUse::residentKb();
+    long heapPeakKb = heapBeforeKb;
+    long residentPeakKb = residentBeforeKb;
+    connect(&c, &THttpCli::OnDocData, this, [&](THttpCli*, const char* data, int len) {
+        hash.addData(QByteArrayView(data, len));
+        received += len;
+        if (++parts % 64 == 0) {
+            heapPeakKb = std::max(heapPeakKb, MemoryUse::heapKb());
+            residentPeakKb = std::max(residentPeakKb, MemoryUse::residentKb());
+        }
+    });
+    connect(&c, &THttpCli::OnRequestDone, this, [&](THttpCli*, int, int error) { done << error; });
+    c.setURL(QStringLiteral("https://localhost:%1/big.bin").arg(server.port()));
+    QElapsedTimer clock;
+    clock.start();
+    c.BeginGet();
+    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty(), 120000);
+    qInfo("%lld bytes in %d parts, %lld ms; heap %ld kB before, %ld kB at most; resident %ld kB before, %ld kB at "
+          "most",
+          received, parts, clock.elapsed(), heapBeforeKb, heapPeakKb, residentBeforeKb, residentPeakKb);
+    QCOMPARE(done, QList<int>{0});
+    QCOMPARE(c.ResponseCode(), 200);
+    QVERIFY(server.waitForEnd());
+    QCOMPARE(received, Size);
+    QCOMPARE(c.ReceivedBytes(), Size);
+    QCOMPARE(hash.result().toHex(), server.sentHash().toHex());
+    QVERIFY2(heapPeakKb - heapBeforeKb < BoundKb, "the client's heap grew with the body");
+#if !defined(__SANITIZE_ADDRESS__) // its quarantine keeps freed blocks resident on purpose
+    QVERIFY2(residentPeakKb - residentBeforeKb < BoundKb, "the client's resident size grew with the body");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestHttpsTls)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ public:
     // A certificate for the DNS `name` signed by the authority; `moreNames` are further
     // subject alternative names as openssl writes them ("IP:127.0.0.1", "DNS:x").
     bool issue(const QString& name, Pair& out, const QStringList& moreNames = {});
+    // Like issue(), valid from `notBefore` to `notAfter` only, so a test can make one that has
+    // expired or is not valid yet.
+    bool issueDated(const QString& name, const QDateTime& notBefore, const QDateTime& notAfter, Pair& out);
     // A certificate for `name` that signs itself and that no one trusts.
     bool selfSigned(const QString& name, Pair& out);
 
@@ -31,6 +35,8 @@ public:
 
 private:
     bool run(const QStringList& arguments);
+    // A key, a signing request and the extensions file for a server certificate for `name`.
+    bool request(const QString& name, const QStringList& moreNames, Pair& out, QString& request, QString& extensions);
     QString path(const QString& file) const { return m_dir.filePath(file); }
 
     QTemporaryDir m_dir;
