@@ -478,20 +478,9 @@ QString ImportWizardPage::robotsRefusal(const QString& url) const
     return m_crawler.robotsRefusal(url);
 }
 
-void ImportWizardPage::whenStoreIdle(std::function<void()> step)
-{
-    if (!m_store->isBusy()) {
-        step();
-        return;
-    }
-    QTimer::singleShot(20, this, [this, step = std::move(step)]() mutable {
-        runCommand(m_dialogParent, [this, &step] { whenStoreIdle(std::move(step)); });
-    });
-}
-
 void ImportWizardPage::nextPageStep()
 {
-    whenStoreIdle([this] {
+    m_store->whenIdle([this] {
         if (!m_crawling || !m_spider)
             return;
         const int limit = m_spider->pageLimit();
@@ -546,7 +535,7 @@ void ImportWizardPage::finishCrawl(const QString& status, bool completed)
 
 void ImportWizardPage::pageDone()
 {
-    whenStoreIdle([this] {
+    m_store->whenIdle([this] {
         Button5Click();
         try {
             m_store->save();

@@ -122,9 +122,6 @@ private:
     void pageDone();
     void finishCrawl(const QString& status, bool completed);
     void scheduleNextPage(int waitMs);
-    // Runs `step` once the Project store runs no command, so a save or a
-    // clear never interleaves with one of the user's.
-    void whenStoreIdle(std::function<void()> step);
     QString robotsRefusal(const QString& url) const;
     bool spiderRunning() const;
     void beginGet();
