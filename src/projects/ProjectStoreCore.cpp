@@ -72,28 +72,47 @@ bool ProjectStoreCore::confirm(const QString& caption, const QString& text)
 void ProjectStoreCore::whenIdle(std::function<void()> step)
 {
     if (isBusy()) {
-        m_waiting.append(std::move(step));
+        m_waiting.append({std::move(step), false});
         return;
     }
+    // The caller's own step: the store commands it gives run at once.
     step();
 }
 
 void ProjectStoreCore::command(std::function<void()> operation)
 {
-    whenIdle(std::move(operation));
+    if (isBusy()) {
+        m_waiting.append({std::move(operation), true});
+        return;
+    }
+    m_running = true;
+    try {
+        operation();
+    } catch (...) {
+        m_running = false;
+        // The error goes to this command's caller; what waited still runs.
+        if (!m_waiting.isEmpty())
+            QTimer::singleShot(0, this, &ProjectStoreCore::runWaiting);
+        throw;
+    }
+    m_running = false;
+    runWaiting();
 }
 
 void ProjectStoreCore::runWaiting()
 {
     // A waiting command may start another deletion; the rest wait for that one.
     while (!isBusy() && !m_waiting.isEmpty()) {
-        const std::function<void()> step = m_waiting.takeFirst();
+        const Waiting next = m_waiting.takeFirst();
+        m_running = next.command;
         try {
-            step();
+            next.run();
         } catch (const std::exception& e) {
+            m_running = false;
             if (m_user)
                 m_user->reportError(QString::fromUtf8(e.what()));
         }
+        m_running = false;
     }
 }
 
@@ -123,6 +142,9 @@ void ProjectStoreCore::loadIndex()
             } catch (const std::exception&) {
                 // Read-only: the list shows them all the same.
             }
+        } else if (m_model->names() == indexed) {
+            // The file lists the list as it is: a save then encodes its own entry only.
+            m_index->adopt(indexed);
         }
         emit countChanged(m_model->count());
         if (!unsafe.isEmpty())
@@ -152,10 +174,10 @@ QString ProjectStoreCore::unsafeEntriesText(const QStringList& names)
 void ProjectStoreCore::save()
 {
     if (!isBusy()) {
-        saveProject(currentRecord(m_fields->fieldText(ProjectField::SessionName)), true);
+        command([this] { saveProject(currentRecord(m_fields->fieldText(ProjectField::SessionName)), true); });
         return;
     }
-    // The fields as they are now: the end of the deletion loads another
+    // The fields as they are now: the end of a deletion loads another
     // Project into the editor before this save runs.
     whenIdle([this, typed = currentRecord(m_fields->fieldText(ProjectField::SessionName))] {
         saveProject(typed, false);
@@ -390,7 +412,7 @@ void ProjectStoreCore::saveProject(const ProjectRecord& typedRecord, bool inEdit
     if (spidering)
         m_index->rewriteSoon(name, [this] { return m_model->names(); });
     else
-        m_index->rewrite(m_model->names());
+        m_index->rewriteInserted(name, row, m_model->count(), [this] { return m_model->names(); });
     emit countChanged(m_model->count());
 }
 

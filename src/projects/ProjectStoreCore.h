@@ -45,9 +45,10 @@ public:
 
     ProjectListModel* model() const { return m_model; }
     ProjectFields* fields() const { return m_fields; }
-    // True while a deletion of many Projects removes their files between
-    // other events; commands given meanwhile wait until it ends.
-    bool isBusy() const { return m_deletion.active; }
+    // True while a command runs (its questions wait for the user's answer
+    // with events running) or a deletion of many Projects removes their
+    // files between other events; commands given meanwhile wait for the end.
+    bool isBusy() const { return m_running || m_deletion.active; }
     // Runs `step` now, or when the running deletion has ended. An error it
     // raises then goes to the user's reportError.
     void whenIdle(std::function<void()> step);
@@ -103,7 +104,7 @@ signals:
     void idle();
 
 private:
-    // A command given while a deletion runs waits for its end.
+    // A command given while the store is busy waits for its end.
     void command(std::function<void()> operation);
 
     // `typedRecord` holds the editor's fields; `inEditor` when they are still there.
@@ -140,9 +141,15 @@ private:
         bool loadsLast = false;
         ProjectRecord lastLoaded;
     };
+    bool m_running = false;
     Deletion m_deletion;
     int m_firstSliceMs = 300;
     int m_laterSliceMs = 50;
     int m_sliceFiles = 0;
-    QList<std::function<void()>> m_waiting;
+    struct Waiting
+    {
+        std::function<void()> run;
+        bool command; // a store command, or a caller's step that gives commands
+    };
+    QList<Waiting> m_waiting;
 };

@@ -10,7 +10,6 @@
 #include "projects/ProjectStore.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/EventPacer.h"
 #include "ui/TCLEDLabel.h"
 
 #include <QCheckBox>
@@ -375,20 +374,14 @@ void ImportWizardPage::importZro(const QString& path)
 void ImportWizardPage::scanFile(const QString& path)
 {
     const QList<QByteArray> lines = PageScan::splitLines(ProjectImport::readFile(path));
-    // The scan lets events run; another import must not start in the middle of it.
-    if (m_fileScanning)
-        return;
-    m_fileScanning = true;
-    Button3->setEnabled(false);
+    // A scan goes through the bytes once, megabytes in milliseconds, so the
+    // file is scanned whole inside the click, without letting events run.
     PageScanner scanner;
     scanner.setOptions(scanOptions());
-    EventPacer pacer(15, [this, &scanner] { showScanResults(scanner); });
     for (const QByteArray& line : lines)
-        scanner.fileLine(line, [&pacer] { pacer.tick(); });
+        scanner.fileLine(line);
     scanner.finish();
     showScanResults(scanner);
-    Button3->setEnabled(true);
-    m_fileScanning = false;
 }
 
 // ---- The spider

@@ -139,7 +139,6 @@ private:
     // The queue, robots.txt, the waits and the page cap; LinkCollector m_links is its link lists.
     PoliteCrawler m_crawler;
     LinkCollector& m_links = m_crawler.links();
-    bool m_fileScanning = false;
 
     bool m_crawling = false;
     QString m_siteName;

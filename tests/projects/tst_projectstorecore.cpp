@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,21 @@ public:
 
 private:
     QHash<int, QString> m_values;
+};
+
+// Runs `during` while a question waits for its answer, as the events of a
+// message box would.
+class AskingUser : public UnattendedStoreUser
+{
+public:
+    using UnattendedStoreUser::UnattendedStoreUser;
+    bool confirm(const QString& caption, const QString& text) override
+    {
+        if (during)
+            std::exchange(during, nullptr)();
+        return UnattendedStoreUser::confirm(caption, text);
+    }
+    std::function<void()> during;
 };
 
 struct Fixture
@@ -70,7 +86,7 @@ struct Fixture
     }
 
     QTemporaryDir dir;
-    UnattendedStoreUser user;
+    AskingUser user;
     ProjectListModel model;
     Fields fields;
     std::unique_ptr<ProjectStoreCore> store;
@@ -137,6 +153,48 @@ private slots:
         const QString url = ProjectFile::read(f.dir.path(), name).value(ProjectField::Url);
         QCOMPARE(url, written ? QStringLiteral("http://new/") : QStringLiteral("http://old/"));
         QCOMPARE(f.index(), QByteArray("[Session]\r\nCount=0\r\n[List]\r\n0=site\r\n"));
+    }
+
+    // A save writes the index just as a whole rewrite from the list would,
+    // however the file came to be what it is.
+    void indexAfterSaveMatchesWholeRewrite_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::newRow("no index") << "none";
+        QTest::newRow("index read at start") << "loaded";
+        QTest::newRow("index changed by another program") << "edited";
+        QTest::newRow("after Delete Checked") << "deleted";
+        QTest::newRow("after a save of an existing name") << "modified";
+    }
+
+    void indexAfterSaveMatchesWholeRewrite()
+    {
+        QFETCH(QString, start);
+        Fixture f;
+        const QString index = ProjectIndex::path(f.dir.path());
+        auto writeIndex = [&index](const QByteArray& bytes) {
+            QFile out(index);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(bytes);
+        };
+        if (start != QLatin1String("none")) {
+            writeIndex("[Session]\r\nCount=2\r\n[List]\r\n0=b\r\n1=d\r\n2=f\r\n");
+            f.store->loadIndex();
+        }
+        if (start == QLatin1String("edited"))
+            writeIndex("[Other]\r\nx=1\r\n[Session]\r\nCount=9\r\n[List]\r\n0=b\r\n1=d\r\n2=f\r\n3=h\r\n");
+        if (start == QLatin1String("deleted")) {
+            f.model.setChecked(1, true);
+            f.store->deleteChecked();
+        }
+        if (start == QLatin1String("modified"))
+            f.saveAs(QStringLiteral("d"), QStringLiteral("http://d2/"));
+        for (const char* name : {"c", "a", "z", "e"}) {
+            const QByteArray before = f.index();
+            f.saveAs(QString::fromLatin1(name), QStringLiteral("http://x/"));
+            QCOMPARE(f.index(), ProjectIndex::rewritten(before, f.model.names()));
+        }
+        QVERIFY(f.user.errors().isEmpty());
     }
 
     // The files go in slices with progress between them; the index and the
@@ -212,6 +270,38 @@ private slots:
         QCOMPARE(f.fields.fieldText(ProjectField::Url), QStringLiteral("http://p19/"));
         QCOMPARE(f.index(), QByteArray("[Session]\r\nCount=1\r\n[List]\r\n0=p05\r\n1=p19\r\n"));
         QVERIFY(f.user.errors().isEmpty());
+    }
+
+    // A save that arrives while "Delete all projects" waits for its answer
+    // runs after the deletion, so the new Project is never deleted unasked.
+    void saveDuringQuestionWaits_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("yes") << true << QStringList{"late"};
+        QTest::newRow("no") << false << QStringList{"late", "p00", "p01", "p02"};
+    }
+
+    void saveDuringQuestionWaits()
+    {
+        QFETCH(bool, answer);
+        QFETCH(QStringList, left);
+        Fixture f(answer);
+        f.fill(3, 0);
+        bool busyMeanwhile = false;
+        f.user.during = [&f, &busyMeanwhile] {
+            busyMeanwhile = f.store->isBusy();
+            f.saveAs(QStringLiteral("late"), QStringLiteral("http://late/"));
+            QCOMPARE(f.model.count(), 3);
+        };
+        f.store->deleteAll();
+        QVERIFY(busyMeanwhile);
+        QVERIFY(!f.store->isBusy());
+        QCOMPARE(f.model.names(), left);
+        QVERIFY(QFile::exists(f.file(QStringLiteral("late"))));
+        QCOMPARE(ProjectFile::read(f.dir.path(), QStringLiteral("late")).value(ProjectField::Url),
+                 QStringLiteral("http://late/"));
+        QCOMPARE(ProjectIndex::namesFrom(ProjectIndex::load(f.dir.path())), left);
     }
 
     void refusals_data()
