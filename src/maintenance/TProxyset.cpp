@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-
 namespace {
 
 QLineEdit* makeEdit(const char* name, QWidget* parent)

@@ -2,7 +2,6 @@
 
 #include "ui/TCLEDLabel.h"
 
-
 FieldCounter::FieldCounter(Kind kind, TCLEDLabel* label, QObject* parent)
     : QObject(parent), m_kind(kind), m_label(label)
 {
