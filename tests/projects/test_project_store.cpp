@@ -5,9 +5,13 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "ui/ErrorReport.h"
+#include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QDir>
 #include <QHash>
 #include <QLineEdit>
@@ -560,6 +564,42 @@ private slots:
         QCOMPARE(f.text(ProjectField::Keywords), QStringLiteral("x,y"));
         QCOMPARE(f.editor.CLED4->text(), QStringLiteral("2"));
         QCOMPARE(f.model.selectedName(), QStringLiteral("two"));
+    }
+
+    // A deletion that goes on between events shows the please-wait window,
+    // which keeps the user's clicks away until the editor shows the outcome.
+    void longDeletionShowsModalProgress()
+    {
+        Fixture f;
+        for (int i = 0; i < 10; ++i)
+            f.saveAs(QStringLiteral("p%1").arg(i));
+        for (int row = 0; row < 9; ++row)
+            f.model.setChecked(row, true);
+        f.store.setDeletionSlices(60000, 60000, 4);
+        f.store.deleteChecked();
+        auto windows = [] {
+            QList<ProgressWindow*> found;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
+                    found << p;
+            }
+            return found;
+        };
+        QCOMPARE(windows().size(), 1);
+        ProgressWindow* progress = windows().first();
+        QCOMPARE(progress->windowTitle(), QStringLiteral("Please wait while Projects are deleted"));
+        QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(progress->EngineLabel->text(), QStringLiteral("Project: "));
+        QCOMPARE(progress->EngineName->text(), QStringLiteral("p3"));
+        QCOMPARE(progress->Gauge1->maximum(), 9);
+        QCOMPARE(progress->Gauge1->value(), 4);
+        QCOMPARE(f.model.names(), QStringList{"p9"});
+        QTRY_VERIFY(!f.store.isBusy());
+        QVERIFY(windows().isEmpty());
+        QCOMPARE(f.sessionFiles(), (QStringList{"p9.zro", "session.zro"}));
+        QCOMPARE(f.model.selectedName(), QStringLiteral("p9"));
+        QCOMPARE(f.text(ProjectField::Url), QStringLiteral("http://p9.example/"));
+        QVERIFY(f.dialogs.messages().isEmpty());
     }
 
     void fieldOrder_data()
