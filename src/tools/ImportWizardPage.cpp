@@ -285,8 +285,7 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     } else {
         m_links.clearBuffer();
     }
-    // Last: the keyword counter lets events run, and the request may end
-    // among them; the buffers are already up to date by then.
+    // Last: the fields' change rules see the buffers already up to date.
     showScanResults(m_scanner);
 }
 
