@@ -179,9 +179,8 @@ void ProjectStoreCore::save()
     }
     // The fields as they are now: the end of a deletion loads another
     // Project into the editor before this save runs.
-    whenIdle([this, typed = currentRecord(m_fields->fieldText(ProjectField::SessionName))] {
-        saveProject(typed, false);
-    });
+    whenIdle(
+        [this, typed = currentRecord(m_fields->fieldText(ProjectField::SessionName))] { saveProject(typed, false); });
 }
 
 void ProjectStoreCore::loadProject()

@@ -29,8 +29,7 @@ public:
     enum class ClearScope { Site, All };
 
     // `user` may be null only while nothing asks (it must outlive the store's commands).
-    ProjectStoreCore(ProjectListModel* model, ProjectFields* fields, ProjectStoreUser* user,
-                     QObject* parent = nullptr);
+    ProjectStoreCore(ProjectListModel* model, ProjectFields* fields, ProjectStoreUser* user, QObject* parent = nullptr);
     // Writes an index rewrite that is still pending and removes the files of
     // a deletion that was still going on.
     ~ProjectStoreCore() override;

@@ -7,7 +7,6 @@
 
 #include <memory>
 
-
 // A window's way to the settings: the program's one object when it was
 // handed one, else an object of its own for its program directory (a window
 // used alone, as in a test).

@@ -223,7 +223,8 @@ private slots:
 
         const QStringList kept{"p30", "p31", "p32", "p33", "p34"};
         QCOMPARE(f.model.names(), kept);
-        QCOMPARE(f.index(), QByteArray("[Session]\r\nCount=4\r\n[List]\r\n0=p30\r\n1=p31\r\n2=p32\r\n3=p33\r\n4=p34\r\n"));
+        QCOMPARE(f.index(),
+                 QByteArray("[Session]\r\nCount=4\r\n[List]\r\n0=p30\r\n1=p31\r\n2=p32\r\n3=p33\r\n4=p34\r\n"));
         const bool sliced = !steps.isEmpty();
         QCOMPARE(f.store->isBusy(), sliced);
         QCOMPARE(f.user.progressShown(), sliced);
@@ -312,7 +313,8 @@ private slots:
         QTest::newRow("delete without selection")
             << "selected" << QStringList{"No Item: You have not selected an item to Delete"} << QStringList();
         QTest::newRow("delete all declined")
-            << "all" << QStringList() << QStringList{"Delete all projects: Are you sure you want to delete all projects?"};
+            << "all" << QStringList()
+            << QStringList{"Delete all projects: Are you sure you want to delete all projects?"};
         QTest::newRow("delete checked, none checked") << "checked" << QStringList() << QStringList();
     }
 
