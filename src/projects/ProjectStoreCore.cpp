@@ -101,6 +101,11 @@ void ProjectStoreCore::command(std::function<void()> operation)
 
 void ProjectStoreCore::runWaiting()
 {
+    // Every command works on the list; without it there is nothing to do.
+    if (!m_model) {
+        m_waiting.clear();
+        return;
+    }
     // A waiting command may start another deletion; the rest wait for that one.
     while (!isBusy() && !m_waiting.isEmpty()) {
         const Waiting next = m_waiting.takeFirst();

@@ -7,7 +7,10 @@
 
 ProjectStoreDialogs::ProjectStoreDialogs() = default;
 
-ProjectStoreDialogs::~ProjectStoreDialogs() = default;
+ProjectStoreDialogs::~ProjectStoreDialogs()
+{
+    delete m_progress;
+}
 
 void ProjectStoreDialogs::warn(const QString& caption, const QString& text)
 {
@@ -21,7 +24,8 @@ bool ProjectStoreDialogs::confirm(const QString& caption, const QString& text)
 
 void ProjectStoreDialogs::progressBegin(const QString& caption, int total)
 {
-    m_progress = std::make_unique<ProgressWindow>(caption, m_parent);
+    delete m_progress;
+    m_progress = new ProgressWindow(caption, m_parent);
     m_progress->EngineLabel->setText(QStringLiteral("Project: "));
     m_progress->setMaximum(total);
     // The files go between events; meanwhile the list already shows the
@@ -40,7 +44,7 @@ void ProjectStoreDialogs::progressStep(const QString& item, int done)
 
 void ProjectStoreDialogs::progressEnd()
 {
-    m_progress.reset();
+    delete m_progress;
 }
 
 void ProjectStoreDialogs::reportError(const QString& text)

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "ProjectStoreUser.h"
+#include "ui/ProgressWindow.h"
 
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
-
-class ProgressWindow;
 
 // The window's answers to the project store: message boxes, the error rule
 // and the please-wait window of a long deletion.
@@ -20,7 +18,7 @@ public:
     // The window the message boxes belong to.
     void setParent(QWidget* parent) { m_parent = parent; }
     QWidget* parent() const { return m_parent; }
-    ProgressWindow* progressWindow() const { return m_progress.get(); }
+    ProgressWindow* progressWindow() const { return m_progress; }
 
     void warn(const QString& caption, const QString& text) override;
     bool confirm(const QString& caption, const QString& text) override;
@@ -31,5 +29,6 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
-    std::unique_ptr<ProgressWindow> m_progress;
+    // Owned here, but a child of the window, which may go first.
+    QPointer<ProgressWindow> m_progress;
 };
