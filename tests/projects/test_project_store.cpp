@@ -602,6 +602,28 @@ private slots:
         QVERIFY(f.dialogs.messages().isEmpty());
     }
 
+    // The window that owns the please-wait window may close first; the store
+    // ending afterwards still removes the rest of the files.
+    void ownerWindowGoesDuringDeletion()
+    {
+        Fixture f;
+        for (int i = 0; i < 6; ++i)
+            f.saveAs(QStringLiteral("p%1").arg(i));
+        auto owner = std::make_unique<QWidget>();
+        auto store = std::make_unique<ProjectStore>(&f.model, &f.editor);
+        store->setProgramDir(f.dir.path());
+        store->setDialogParent(owner.get());
+        store->setDeletionSlices(60000, 60000, 2);
+        f.dialogs.answer(Dialogs::Yes);
+        store->deleteAll();
+        QVERIFY(store->isBusy());
+        QVERIFY(store->dialogs().progressWindow());
+        owner.reset();
+        QVERIFY(!store->dialogs().progressWindow());
+        store.reset();
+        QCOMPARE(f.sessionFiles(), QStringList{"session.zro"});
+    }
+
     void fieldOrder_data()
     {
         QTest::addColumn<QString>("operation");
