@@ -12,7 +12,7 @@
 #include "projects/ProjectStore.h"
 #include "ranking/RankHistoryWindow.h"
 #include "ranking/TRankingPage.h"
-#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsKeys.h"
 #include "settings/UserFile.h"
 #include "submission/AutoSubmitEnginesPage.h"
@@ -166,6 +166,7 @@ void TSubmitMain::createMenus()
         // Made on first use, so a start that never opens it touches no history store.
         if (!IndexNow) {
             IndexNow = new IndexNowWindow(m_programDir, this);
+            IndexNow->setSettings(m_settings);
             applySkin(IndexNow, m_programDir);
         }
         IndexNow->setProject(ProjectEditor->Session_Name->text().trimmed());
@@ -302,6 +303,8 @@ void TSubmitMain::runStartup()
 {
     // Step 1: the program directory is the working directory at start.
     m_programDir = QDir::currentPath();
+    m_settings = new ProgramSettings(m_programDir, this);
+    ReportsPage->setSettings(m_settings);
     // Step 2: "About" in front, "Project Information" inside "Projects".
     PageControl1->setCurrentWidget(TabSheet11);
     PageControl3->setCurrentWidget(TabSheet5);
@@ -347,35 +350,29 @@ void TSubmitMain::runStartup()
 
 void TSubmitMain::readApplicationSettings()
 {
-    IniFile ini(path(SK::FileName));
-    auto read = [&ini](QLatin1String key) {
-        try {
-            return ini.readString(SK::Tss, key, SK::DefaultText);
-        } catch (const std::exception&) {
-            return QString();
-        }
-    };
-    const QString app = read(SK::App);
-    const QString version = read(SK::Version);
-    m_homeAddress = read(SK::Home);
-    m_versionMarker = read(SK::Ver);
+    using Key = ProgramSettings::Key;
+    const QString app = m_settings->text(Key::App);
+    const QString version = m_settings->text(Key::Version);
+    m_homeAddress = m_settings->text(Key::Home);
+    m_versionMarker = m_settings->text(Key::Ver);
     m_appTitle = app + QStringLiteral(" v") + version;
     QGuiApplication::setApplicationDisplayName(m_appTitle);
     setWindowTitle(m_appTitle);
-    if (ini.tooLarge())
+    if (m_settings->tooLarge())
         Dialogs::warning(this, QStringLiteral("Settings Not Read"),
                          QStringLiteral("The settings file %1 is larger than 1 MB and was not read.\n\r"
                                         "The default settings apply.")
-                             .arg(ini.path()));
+                             .arg(m_settings->path()));
 }
 
 void TSubmitMain::readRunSettings()
 {
-    // A second opening of the file, as the start-up reads it.
-    IniFile ini(path(SK::FileName));
-    ReportsPage->readSettings(ini);
-    m_ports = ini.readInteger(SK::SubOptions, SK::Ports, SK::DefaultPorts);
-    m_timeout = ini.readInteger(SK::SubOptions, SK::Timeout, SK::DefaultTimeout);
+    // A second reading of the file, as the start-up reads it.
+    using Key = ProgramSettings::Key;
+    m_settings->reload();
+    ReportsPage->readSettings(*m_settings);
+    m_ports = m_settings->integer(Key::Ports);
+    m_timeout = m_settings->integer(Key::Timeout);
 }
 
 void TSubmitMain::createSecondaryWindows()
@@ -384,6 +381,7 @@ void TSubmitMain::createSecondaryWindows()
     ImportWizard->setSpider(Spider);
     m_flasher->setTarget(AttentionFlasher::SpiderButton, Spider->Button1);
     LiveResult = new TLiveResult(m_programDir, m_timeout, m_ports, this);
+    LiveResult->setSettings(m_settings);
     connect(LiveResult, &TLiveResult::optionsApplied, this, [this](int timeout, int ports) {
         m_timeout = timeout;
         m_ports = ports;
@@ -409,6 +407,7 @@ void TSubmitMain::applyIdleTimeout()
 void TSubmitMain::wireMaintenance()
 {
     Proxyset->setProgramDir(m_programDir);
+    Proxyset->setSettings(m_settings);
     // The proxy reaches every client but the updater's.
     connect(Proxyset, &TProxyset::proxyApplied, this,
             [this](const ProxyValues& proxy) {
@@ -419,6 +418,7 @@ void TSubmitMain::wireMaintenance()
             });
 
     UpdateBox->setProgramDir(m_programDir);
+    UpdateBox->setSettings(m_settings);
     UpdateBox->setEngineCount([this] { return EnginesPage->database().count(); });
     connect(UpdateBox, &TUpdateBox::loginStored, this, [this](const QString& user, const QString& password) {
         m_updateUser = user;
@@ -601,12 +601,9 @@ void TSubmitMain::showEvent(QShowEvent* event)
 void TSubmitMain::firstShow()
 {
     // Step 1: the update service login.
-    try {
-        IniFile ini(path(QStringLiteral("/dfd.ini")));
-        m_updateUser = ini.readString(SK::Subscription, SK::User, QString());
-        m_updatePassword = ini.readString(SK::Subscription, SK::Pass, QString());
-    } catch (const std::exception&) {
-    }
+    m_settings->reload();
+    m_updateUser = m_settings->text(ProgramSettings::Key::User);
+    m_updatePassword = m_settings->text(ProgramSettings::Key::Pass);
     UpdateBox->setLogin(m_updateUser, m_updatePassword);
     // Step 2: the proxy settings, applied to the clients.
     runCommand(this, [this] { Proxyset->ApplyProxySettings(); });

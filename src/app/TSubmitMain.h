@@ -17,6 +17,7 @@ class MetaTagsPage;
 class ProjectEditorPage;
 class ProjectListModel;
 class ProjectListView;
+class ProgramSettings;
 class ProjectStore;
 class QComboBox;
 class QListView;
@@ -144,6 +145,8 @@ private:
     void PageControl1TabClicked(int index);
 
     QString m_programDir;
+    // The one object over dfd.ini, handed to every window that uses it.
+    ProgramSettings* m_settings = nullptr;
     QPointer<SiteAuditWindow> m_siteAudit;
     QString m_appTitle;
     QString m_homeAddress;

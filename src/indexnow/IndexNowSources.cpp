@@ -3,7 +3,7 @@
 #include "audit/AuditSchema.h"
 #include "audit/Sitemap.h"
 #include "history/HistoryStore.h"
-#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/ProgramPaths.h"
 #include "settings/SettingsKeys.h"
 #include "submission/EngineDatabase.h"
@@ -97,18 +97,22 @@ bool readList(const QString& path, QStringList* urls, QString* error)
     return true;
 }
 
+Network network(const ProgramSettings& settings)
+{
+    using Key = ProgramSettings::Key;
+    Network values;
+    values.timeoutMs = qMax(1, settings.integer(Key::Timeout)) * 1000;
+    values.proxyEnabled = settings.flag(Key::KeyProxy);
+    values.proxy.host = settings.text(Key::ProxyHost);
+    values.proxy.port = settings.text(Key::ProxyPort);
+    values.proxy.user = settings.text(Key::ProxyUserName);
+    values.proxy.password = settings.text(Key::ProxyPassword);
+    return values;
+}
+
 Network network(const QString& programDir)
 {
-    namespace SK = SettingsKeys;
-    Network values;
-    IniFile ini(programPath(programDir, QString(SK::FileName)));
-    values.timeoutMs = qMax(1, ini.readInteger(SK::SubOptions, SK::Timeout, SK::DefaultTimeout)) * 1000;
-    values.proxyEnabled = ini.readBool(SK::Proxy, SK::KeyProxy, false);
-    values.proxy.host = ini.readString(SK::Proxy, SK::ProxyHost, QString());
-    values.proxy.port = ini.readString(SK::Proxy, SK::ProxyPort, QString());
-    values.proxy.user = ini.readString(SK::Proxy, SK::ProxyUserName, QString());
-    values.proxy.password = ini.readString(SK::Proxy, SK::ProxyPassword, QString());
-    return values;
+    return network(ProgramSettings(programDir));
 }
 
 } // namespace IndexNowSources

@@ -10,6 +10,8 @@ class HistoryStore;
 
 // Where a job's engines, addresses and network settings come from; shared by
 // the window and vantor-cli.
+class ProgramSettings;
+
 namespace IndexNowSources {
 
 // The IndexNow rows of data/data.ist, in the database's order. False with
@@ -36,6 +38,7 @@ struct Network
     bool proxyEnabled = false;
     ProxyValues proxy;
 };
+Network network(const ProgramSettings& settings);
 Network network(const QString& programDir);
 
 } // namespace IndexNowSources

@@ -1,5 +1,7 @@
 #include "IndexNowWindow.h"
 
+#include "settings/ProgramSettings.h"
+
 #include "IndexNowLedger.h"
 #include "IndexNowSources.h"
 #include "IndexNowSubmitter.h"
@@ -274,7 +276,10 @@ void IndexNowWindow::submit()
         showMessage(error);
         return;
     }
-    const IndexNowSources::Network network = IndexNowSources::network(m_programDir);
+    // The values in the file now: "Apply" in another window may just have changed them.
+    ProgramSettings& settings = m_settings.get(m_programDir);
+    settings.reload();
+    const IndexNowSources::Network network = IndexNowSources::network(settings);
     m_submitter->setTimeoutMs(network.timeoutMs);
     m_submitter->setProxy(network.proxyEnabled, network.proxy);
     m_answers = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryStore.h"
+#include "settings/SettingsLink.h"
 
 #include <QWidget>
 
@@ -30,6 +31,8 @@ public:
 
     explicit IndexNowWindow(const QString& programDir, QWidget* parent = nullptr);
     ~IndexNowWindow() override;
+    // The program's settings object; without one the window keeps its own.
+    void setSettings(ProgramSettings* settings) { m_settings.setShared(settings); }
 
     static QString caption() { return QStringLiteral("IndexNow"); }
 
@@ -65,6 +68,7 @@ private:
     void showMessage(const QString& text);
 
     QString m_programDir;
+    SettingsLink m_settings;
     QString m_project;
     HistoryStore m_store;
     bool m_storeOpen = false;

@@ -2,10 +2,8 @@
 
 #include "OwnerOnlyFile.h"
 
-#include "settings/IniFile.h"
-#include "settings/SettingsKeys.h"
+#include "settings/ProgramSettings.h"
 #include "ui/ErrorReport.h"
-#include "settings/ProgramPaths.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,8 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-
-namespace SK = SettingsKeys;
 
 namespace {
 
@@ -76,11 +72,6 @@ TProxyset::TProxyset(QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString TProxyset::settingsPath() const
-{
-    return programPath(m_programDir, QStringLiteral("/dfd.ini"));
-}
-
 ProxyValues TProxyset::values() const
 {
     return {HttpProxy->text(), HttpPort->text(), HttpUsername->text(), HttpPass->text()};
@@ -88,16 +79,16 @@ ProxyValues TProxyset::values() const
 
 void TProxyset::Button1Click()
 {
-    const QString path = settingsPath();
+    using Key = ProgramSettings::Key;
+    ProgramSettings& s = settings();
     // A password must never be readable by other users, not even for a moment.
     if (!HttpPass->text().isEmpty())
-        makeOwnerOnly(path);
-    IniFile ini(path);
-    ini.writeString(SK::Proxy, SK::ProxyHost, HttpProxy->text());
-    ini.writeString(SK::Proxy, SK::ProxyPassword, HttpPass->text());
-    ini.writeString(SK::Proxy, SK::ProxyPort, HttpPort->text());
-    ini.writeString(SK::Proxy, SK::ProxyUserName, HttpUsername->text());
-    ini.writeBool(SK::Proxy, SK::KeyProxy, RadioButton2->isChecked());
+        makeOwnerOnly(s.path());
+    s.setValues({{Key::ProxyHost, HttpProxy->text()},
+                 {Key::ProxyPassword, HttpPass->text()},
+                 {Key::ProxyPort, HttpPort->text()},
+                 {Key::ProxyUserName, HttpUsername->text()},
+                 {Key::KeyProxy, RadioButton2->isChecked()}});
     ApplyProxySettings();
 }
 
@@ -108,12 +99,15 @@ void TProxyset::Button2Click()
 
 void TProxyset::ApplyProxySettings()
 {
-    IniFile ini(settingsPath());
-    HttpProxy->setText(ini.readString(SK::Proxy, SK::ProxyHost, QString()));
-    HttpPort->setText(ini.readString(SK::Proxy, SK::ProxyPort, QString()));
-    HttpPass->setText(ini.readString(SK::Proxy, SK::ProxyPassword, QString()));
-    HttpUsername->setText(ini.readString(SK::Proxy, SK::ProxyUserName, QString()));
-    if (ini.readBool(SK::Proxy, SK::KeyProxy, false))
+    using Key = ProgramSettings::Key;
+    // Read from the file now, as the moments that call this expect.
+    ProgramSettings& s = settings();
+    s.reload();
+    HttpProxy->setText(s.text(Key::ProxyHost));
+    HttpPort->setText(s.text(Key::ProxyPort));
+    HttpPass->setText(s.text(Key::ProxyPassword));
+    HttpUsername->setText(s.text(Key::ProxyUserName));
+    if (s.flag(Key::KeyProxy))
         RadioButton2->setChecked(true);
     else if (RadioButton2->isChecked())
         RadioButton3->setChecked(true);

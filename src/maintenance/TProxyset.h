@@ -1,10 +1,12 @@
 #pragma once
 
 #include "net/ProxyValues.h"
+#include "settings/SettingsLink.h"
 
 #include <QString>
 #include <QWidget>
 
+class ProgramSettings;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -19,6 +21,8 @@ public:
     explicit TProxyset(QWidget* parent = nullptr);
 
     void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    // The program's settings object; without one the window keeps its own.
+    void setSettings(ProgramSettings* settings) { m_settings.setShared(settings); }
     // The four boxes as they stand.
     ProxyValues values() const;
 
@@ -45,7 +49,8 @@ public slots:
     void ApplyProxySettings();
 
 private:
-    QString settingsPath() const;
+    ProgramSettings& settings() { return m_settings.get(m_programDir); }
 
     QString m_programDir;
+    SettingsLink m_settings;
 };

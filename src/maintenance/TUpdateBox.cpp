@@ -5,7 +5,7 @@
 
 #include "net/EHttpException.h"
 #include "net/THttpCli.h"
-#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsKeys.h"
 #include "ui/ErrorReport.h"
 #include "settings/ProgramPaths.h"
@@ -110,33 +110,26 @@ void TUpdateBox::setLogin(const QString& user, const QString& password)
     UpdatePassword->setText(password);
 }
 
-QString TUpdateBox::settingsPath() const
+QString TUpdateBox::updateServer()
 {
-    return programPath(m_programDir, QStringLiteral("/dfd.ini"));
-}
-
-QString TUpdateBox::updateServer() const
-{
-    IniFile ini(settingsPath());
-    return ini.readString(SK::Update, SK::Server, SK::DefaultUpdateServer);
+    ProgramSettings& s = settings();
+    s.reload();
+    return s.text(ProgramSettings::Key::UpdateServer);
 }
 
 void TUpdateBox::storeLogin()
 {
-    const QString path = settingsPath();
+    using Key = ProgramSettings::Key;
     const QString user = UpdateUser->text();
     const QString password = UpdatePassword->text();
-    IniFile ini(path);
-    if (ini.readString(SK::Subscription, SK::User, QString()) == user &&
-        ini.readString(SK::Subscription, SK::Pass, QString()) == password)
+    ProgramSettings& s = settings();
+    s.reload();
+    if (s.text(Key::User) == user && s.text(Key::Pass) == password)
         return;
     // A password must never be readable by other users, not even for a moment.
     if (!password.isEmpty())
-        makeOwnerOnly(path);
-    ini.beginUpdate();
-    ini.writeString(SK::Subscription, SK::User, user);
-    ini.writeString(SK::Subscription, SK::Pass, password);
-    ini.endUpdate();
+        makeOwnerOnly(s.path());
+    s.setValues({{Key::User, user}, {Key::Pass, password}});
     emit loginStored(user, password);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsLink.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -8,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class ProgramSettings;
 class QFile;
 class QLabel;
 class QLineEdit;
@@ -27,6 +30,8 @@ public:
     explicit TUpdateBox(QWidget* parent = nullptr);
 
     void setProgramDir(const QString& programDir) { m_programDir = programDir; }
+    // The program's settings object; without one the window keeps its own.
+    void setSettings(ProgramSettings* settings) { m_settings.setShared(settings); }
     // The number of auto-submit engines loaded, for the lines shown with the window.
     void setEngineCount(std::function<int()> count) { m_engineCount = std::move(count); }
     // The update service login (settings section "subscription") into its two fields.
@@ -71,10 +76,11 @@ private:
     void status(const QString& label, const QString& log);
     void status(const QString& text) { status(text, text); }
     void storeLogin();
-    QString updateServer() const;
-    QString settingsPath() const;
+    QString updateServer();
+    ProgramSettings& settings() { return m_settings.get(m_programDir); }
 
     QString m_programDir;
+    SettingsLink m_settings;
     std::function<int()> m_engineCount;
     bool m_updating = false;
     bool m_tooLarge = false; // the download in progress passed the size cap

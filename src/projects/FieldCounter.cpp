@@ -2,8 +2,6 @@
 
 #include "ui/TCLEDLabel.h"
 
-#include <QCoreApplication>
-
 FieldCounter::FieldCounter(Kind kind, TCLEDLabel* label, QObject* parent)
     : QObject(parent), m_kind(kind), m_label(label)
 {
@@ -52,16 +50,7 @@ TCLEDLabel* FieldCounter::createLabel(const QString& objectName, QWidget* parent
 
 void FieldCounter::update(const QString& text)
 {
-    const quint64 generation = ++m_generation;
-    if (m_kind != Keywords) {
-        show(static_cast<int>(text.size()));
-        return;
-    }
-    QPointer<FieldCounter> self(this);
-    const int n = keywordCount(text, [] { QCoreApplication::processEvents(); });
-    if (!self || m_generation != generation)
-        return;
-    show(n);
+    show(count(m_kind, text));
 }
 
 void FieldCounter::show(int count)

@@ -39,9 +39,9 @@ public:
     static TCLEDLabel* createLabel(const QString& objectName, QWidget* parent);
 
 public slots:
-    // The counter rule for the field's new text. The keyword count lets
-    // pending events run after each comma; a change made meanwhile runs its
-    // own count, and the older count then leaves the label to it.
+    // The counter rule for the field's new text. Counting commas takes
+    // microseconds even for megabytes, so it runs whole, without letting
+    // events run in between.
     void update(const QString& text);
 
 private:
@@ -49,5 +49,4 @@ private:
 
     Kind m_kind;
     QPointer<TCLEDLabel> m_label;
-    quint64 m_generation = 0;
 };

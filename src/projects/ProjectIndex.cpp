@@ -16,6 +16,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <charconv>
 
 #include <cstdio>
 
@@ -136,20 +137,39 @@ QByteArray ProjectIndex::rewritten(const QByteArray& current, const QStringList&
     return composed(doc, names);
 }
 
+QByteArray ProjectIndex::encodedName(const QString& name)
+{
+    return storedValue(name).toUtf8();
+}
+
 QByteArray ProjectIndex::composed(IniDocument& rest, const QStringList& names)
+{
+    QList<QByteArray> encoded;
+    encoded.reserve(names.size());
+    for (const QString& name : names)
+        encoded.append(encodedName(name));
+    return composedEncoded(rest, encoded);
+}
+
+QByteArray ProjectIndex::composedEncoded(IniDocument& rest, const QList<QByteArray>& encoded)
 {
     // Every "Count" write after the first replaces the same line, so the
     // last one alone leaves the same text. "List" was removed whole, so its
     // first entry appends the section at the end and each further entry
     // follows the one before.
-    rest.writeString(kSession, kCount, QString::number(names.size() - 1));
+    rest.writeString(kSession, kCount, QString::number(encoded.size() - 1));
     QByteArray out = rest.toBytes();
-    out.reserve(out.size() + names.size() * 24);
+    qsizetype size = out.size() + 8;
+    for (const QByteArray& name : encoded)
+        size += name.size() + 9;
+    out.reserve(size);
     out += "[List]\r\n";
-    for (int i = 0; i < names.size(); ++i) {
-        out += QByteArray::number(i);
+    char digits[24];
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        const auto end = std::to_chars(digits, digits + sizeof digits, i).ptr;
+        out.append(digits, end - digits);
         out += '=';
-        out += storedValue(names.at(i)).toUtf8();
+        out += encoded.at(i);
         out += "\r\n";
     }
     return out;

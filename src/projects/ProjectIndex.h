@@ -38,6 +38,10 @@ public:
     // The file's text from `rest` (the file without "List") and a non-empty
     // list of names; writes the new "Count" into `rest` as well.
     static QByteArray composed(IniDocument& rest, const QStringList& names);
+    // The same from each name's stored bytes (encodedName()).
+    static QByteArray composedEncoded(IniDocument& rest, const QList<QByteArray>& encoded);
+    // A name as an entry of "List" stores it.
+    static QByteArray encodedName(const QString& name);
 
     // The Projects whose files are in the session folder but whose names
     // are not in `listed` (a save whose index rewrite had not happened yet

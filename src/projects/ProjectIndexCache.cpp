@@ -14,6 +14,7 @@ void ProjectIndexCache::setProgramDir(const QString& programDir)
 {
     m_programDir = programDir;
     m_loaded = false;
+    m_mirror = false;
     m_pending = false;
     m_timer.stop();
 }
@@ -53,6 +54,7 @@ QList<QPair<QString, QString>> ProjectIndexCache::load()
         bytes.clear();
     }
     m_stamp = stamp();
+    m_mirror = false;
     take(bytes);
     const QList<QPair<QString, QString>> pairs = ProjectIndex::readListSection(bytes);
     remember(ProjectIndex::namesFrom(pairs));
@@ -81,15 +83,60 @@ void ProjectIndexCache::rewrite(const QStringList& names, ProjectIndex::Flush fl
         ensureLoaded();
     const QString file = ProjectIndex::path(m_programDir);
     if (!names.isEmpty() || m_hadList) {
+        QList<QByteArray> encoded;
+        encoded.reserve(names.size());
+        for (const QString& name : names)
+            encoded.append(ProjectIndex::encodedName(name));
         IniDocument rest = m_rest;
-        const QByteArray bytes = names.isEmpty() ? rest.toBytes() : ProjectIndex::composed(rest, names);
+        const QByteArray bytes = names.isEmpty() ? rest.toBytes() : ProjectIndex::composedEncoded(rest, encoded);
         ProjectIndex::writeBytes(file, bytes, flush);
         m_rest = rest;
         m_hadList = !names.isEmpty();
         m_stamp = stamp();
+        m_encoded = std::move(encoded);
+        m_mirror = true;
     }
     remember(names);
     m_pending = false;
+    m_timer.stop();
+    m_sinceWrite.start();
+}
+
+void ProjectIndexCache::adopt(const QStringList& names)
+{
+    ensureLoaded();
+    m_encoded.clear();
+    m_encoded.reserve(names.size());
+    for (const QString& name : names)
+        m_encoded.append(ProjectIndex::encodedName(name));
+    m_mirror = m_hadList || names.isEmpty();
+}
+
+void ProjectIndexCache::rewriteInserted(const QString& added, int row, int count,
+                                        const std::function<QStringList()>& names, ProjectIndex::Flush flush)
+{
+    if (!m_pending)
+        ensureLoaded();
+    if (m_pending || !m_mirror || row < 0 || row > m_encoded.size() || count != m_encoded.size() + 1) {
+        rewrite(names(), flush);
+        return;
+    }
+    m_encoded.insert(row, ProjectIndex::encodedName(added));
+    IniDocument rest = m_rest;
+    try {
+        ProjectIndex::writeBytes(ProjectIndex::path(m_programDir), ProjectIndex::composedEncoded(rest, m_encoded),
+                                 flush);
+    } catch (...) {
+        m_encoded.removeAt(row);
+        throw;
+    }
+    m_rest = rest;
+    m_hadList = true;
+    m_stamp = stamp();
+    // Positions only matter below the list's count, which every entry stays below.
+    if (!m_first.contains(added))
+        m_first.insert(added, row);
+    ++m_size;
     m_timer.stop();
     m_sinceWrite.start();
 }

@@ -36,6 +36,13 @@ public:
     // Rewrites the file now from the names (ProjectIndex::rewrite); raises
     // IniWriteError when it cannot.
     void rewrite(const QStringList& names, ProjectIndex::Flush flush = ProjectIndex::Flush::Synced);
+    // The list gained `added` at `row`; the file is rewritten now. Only the
+    // new entry is encoded when the file holds what the last rewrite (or
+    // adopt()) left, so a save into a long list costs little.
+    void rewriteInserted(const QString& added, int row, int count, const std::function<QStringList()>& names,
+                         ProjectIndex::Flush flush = ProjectIndex::Flush::Synced);
+    // The file just read lists exactly `names`, in this order.
+    void adopt(const QStringList& names);
     // The list gained `added`: the file is rewritten from `names()` when
     // flushDue() is answered with flush(), at most once a second.
     void rewriteSoon(const QString& added, std::function<QStringList()> names);
@@ -44,7 +51,11 @@ public:
     // stays pending then).
     void flush();
     // The file was written by other means: read it again before the next use.
-    void forget() { m_loaded = false; }
+    void forget()
+    {
+        m_loaded = false;
+        m_mirror = false;
+    }
 
 signals:
     // A deferred rewrite is due: call flush().
@@ -63,6 +74,10 @@ private:
     QHash<QString, int> m_first; // each name's first position in "List"
     int m_size = 0;
     QPair<qint64, QDateTime> m_stamp;
+    // Each entry's stored bytes, valid (m_mirror) while the file holds what
+    // this cache last wrote or adopted.
+    QList<QByteArray> m_encoded;
+    bool m_mirror = false;
 
     bool m_pending = false;
     std::function<QStringList()> m_names;

@@ -46,6 +46,7 @@ const QList<KeyInfo>& keys()
         {K::KeyProxy, SK::Proxy, SK::KeyProxy, Type::Flag, false},
         {K::User, SK::Subscription, SK::User, Type::Text, QString()},
         {K::Pass, SK::Subscription, SK::Pass, Type::Text, QString()},
+        {K::UpdateServer, SK::Update, SK::Server, Type::Text, QString(SK::DefaultUpdateServer)},
     };
     return table;
 }
@@ -145,4 +146,37 @@ void ProgramSettings::setFlag(Key key, bool value)
 {
     IniFile(m_path).writeBool(section(key), name(key), value);
     store(key, value);
+}
+
+void ProgramSettings::setValues(const QList<QPair<Key, QVariant>>& values)
+{
+    IniFile ini(m_path);
+    ini.beginUpdate();
+    for (const auto& [key, value] : values) {
+        switch (info(key).type) {
+        case Type::Text:
+            ini.writeString(section(key), name(key), value.toString());
+            break;
+        case Type::Integer:
+            ini.writeInteger(section(key), name(key), value.toInt());
+            break;
+        case Type::Flag:
+            ini.writeBool(section(key), name(key), value.toBool());
+            break;
+        }
+    }
+    ini.endUpdate();
+    for (const auto& [key, value] : values) {
+        switch (info(key).type) {
+        case Type::Text:
+            store(key, value.toString());
+            break;
+        case Type::Integer:
+            store(key, value.toInt());
+            break;
+        case Type::Flag:
+            store(key, value.toBool());
+            break;
+        }
+    }
 }

@@ -20,6 +20,7 @@ public:
         Ports, Timeout,
         ProxyHost, ProxyPort, ProxyUserName, ProxyPassword, KeyProxy,
         User, Pass,
+        UpdateServer,
     };
     Q_ENUM(Key)
 
@@ -37,6 +38,9 @@ public:
     void setText(Key key, const QString& value);
     void setInteger(Key key, int value);
     void setFlag(Key key, bool value);
+    // Writes several keys as one replacement of the file, in the order
+    // given; raises IniWriteError when it cannot (nothing is held then).
+    void setValues(const QList<QPair<Key, QVariant>>& values);
 
     static QString section(Key key);
     static QString name(Key key);

@@ -1,6 +1,6 @@
 #include "TLiveResult.h"
 
-#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsKeys.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -103,11 +103,8 @@ void TLiveResult::Button1Click()
                              .arg(Ports->currentText()));
         return;
     }
-    IniFile ini(programPath(m_programDir, SK::FileName));
-    ini.beginUpdate();
-    ini.writeInteger(SK::SubOptions, SK::Timeout, timeout);
-    ini.writeInteger(SK::SubOptions, SK::Ports, ports);
-    ini.endUpdate();
+    using Key = ProgramSettings::Key;
+    m_settings.get(m_programDir).setValues({{Key::Timeout, timeout}, {Key::Ports, ports}});
     emit optionsApplied(timeout, ports);
 }
 

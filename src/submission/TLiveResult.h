@@ -1,7 +1,10 @@
 #pragma once
 
+#include "settings/SettingsLink.h"
+
 #include <QWidget>
 
+class ProgramSettings;
 class QComboBox;
 class QPushButton;
 
@@ -14,6 +17,8 @@ class TLiveResult : public QWidget
 public:
     // Created once at start-up, after the main window has read the settings.
     TLiveResult(const QString& programDir, int timeout, int ports, QWidget* parent = nullptr);
+    // The program's settings object; without one the window keeps its own.
+    void setSettings(ProgramSettings* settings) { m_settings.setShared(settings); }
 
     QComboBox* TimeOuts = nullptr;
     QComboBox* Ports = nullptr;
@@ -33,4 +38,5 @@ public slots:
 
 private:
     QString m_programDir;
+    SettingsLink m_settings;
 };

@@ -1,7 +1,7 @@
 #include "TReportsPage.h"
 
 #include "ListFile.h"
-#include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsKeys.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -126,15 +126,16 @@ QString TReportsPage::reportsDir() const
     return programPath(m_programDir, QStringLiteral("\\reports"));
 }
 
-void TReportsPage::readSettings(IniFile& ini)
+void TReportsPage::readSettings(const ProgramSettings& settings)
 {
-    GenReportCk->setChecked(ini.readBool(SK::Reports, SK::GenReport, true));
-    HeaderCk->setChecked(ini.readBool(SK::Reports, SK::HeaderCK, true));
-    FooterCk->setChecked(ini.readBool(SK::Reports, SK::FooterCk, true));
-    TitleRepCk->setChecked(ini.readBool(SK::Reports, SK::TitleCk, true));
-    Header->setText(ini.readString(SK::Reports, SK::HeaderPath, SK::DefaultText));
-    Footer->setText(ini.readString(SK::Reports, SK::FooterPath, SK::DefaultText));
-    TitleRep->setText(ini.readString(SK::Reports, SK::TitleTxt, SK::DefaultText));
+    using Key = ProgramSettings::Key;
+    GenReportCk->setChecked(settings.flag(Key::GenReport));
+    HeaderCk->setChecked(settings.flag(Key::HeaderCK));
+    FooterCk->setChecked(settings.flag(Key::FooterCk));
+    TitleRepCk->setChecked(settings.flag(Key::TitleCk));
+    Header->setText(settings.text(Key::HeaderPath));
+    Footer->setText(settings.text(Key::FooterPath));
+    TitleRep->setText(settings.text(Key::TitleTxt));
 }
 
 ReportSettings TReportsPage::settings() const
@@ -213,17 +214,16 @@ void TReportsPage::Button13Click()
 void TReportsPage::Button14Click()
 {
     emit showRequested();
-    IniFile ini(programPath(m_programDir, SK::FileName));
+    using Key = ProgramSettings::Key;
     // One replacement of the file, in the order key-by-key writes would leave.
-    ini.beginUpdate();
-    ini.writeBool(SK::Reports, SK::GenReport, GenReportCk->isChecked());
-    ini.writeBool(SK::Reports, SK::HeaderCK, HeaderCk->isChecked());
-    ini.writeBool(SK::Reports, SK::FooterCk, FooterCk->isChecked());
-    ini.writeBool(SK::Reports, SK::TitleCk, TitleRepCk->isChecked());
-    ini.writeString(SK::Reports, SK::HeaderPath, Header->text());
-    ini.writeString(SK::Reports, SK::FooterPath, Footer->text());
-    ini.writeString(SK::Reports, SK::TitleTxt, TitleRep->text());
-    ini.endUpdate();
+    m_settings.get(m_programDir)
+        .setValues({{Key::GenReport, GenReportCk->isChecked()},
+                    {Key::HeaderCK, HeaderCk->isChecked()},
+                    {Key::FooterCk, FooterCk->isChecked()},
+                    {Key::TitleCk, TitleRepCk->isChecked()},
+                    {Key::HeaderPath, Header->text()},
+                    {Key::FooterPath, Footer->text()},
+                    {Key::TitleTxt, TitleRep->text()}});
 }
 
 QString TReportsPage::chooseDocument()

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "ReportWriter.h"
+#include "settings/SettingsLink.h"
 
 #include <QWidget>
 
 #include <functional>
 
-class IniFile;
+class ProgramSettings;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -30,7 +31,9 @@ public:
     void setContentSource(std::function<ReportContent()> source) { m_source = std::move(source); }
 
     // Section "Reports" of the settings file into the controls.
-    void readSettings(IniFile& ini);
+    void readSettings(const ProgramSettings& settings);
+    // The program's settings object; without one the page keeps its own.
+    void setSettings(ProgramSettings* settings) { m_settings.setShared(settings); }
     ReportSettings settings() const;
     QString reportsDir() const;
 
@@ -76,4 +79,5 @@ private:
     QString m_programDir;
     QString m_homeAddress;
     std::function<ReportContent()> m_source;
+    SettingsLink m_settings;
 };

@@ -10,7 +10,6 @@
 #include "projects/ProjectStore.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/EventPacer.h"
 #include "ui/TCLEDLabel.h"
 
 #include <QCheckBox>
@@ -286,8 +285,7 @@ void ImportWizardPage::HttpMapDocData(THttpCli*, const char* Buffer, int Len)
     } else {
         m_links.clearBuffer();
     }
-    // Last: the keyword counter lets events run, and the request may end
-    // among them; the buffers are already up to date by then.
+    // Last: the fields' change rules see the buffers already up to date.
     showScanResults(m_scanner);
 }
 
@@ -375,20 +373,14 @@ void ImportWizardPage::importZro(const QString& path)
 void ImportWizardPage::scanFile(const QString& path)
 {
     const QList<QByteArray> lines = PageScan::splitLines(ProjectImport::readFile(path));
-    // The scan lets events run; another import must not start in the middle of it.
-    if (m_fileScanning)
-        return;
-    m_fileScanning = true;
-    Button3->setEnabled(false);
+    // A scan goes through the bytes once, megabytes in milliseconds, so the
+    // file is scanned whole inside the click, without letting events run.
     PageScanner scanner;
     scanner.setOptions(scanOptions());
-    EventPacer pacer(15, [this, &scanner] { showScanResults(scanner); });
     for (const QByteArray& line : lines)
-        scanner.fileLine(line, [&pacer] { pacer.tick(); });
+        scanner.fileLine(line);
     scanner.finish();
     showScanResults(scanner);
-    Button3->setEnabled(true);
-    m_fileScanning = false;
 }
 
 // ---- The spider
@@ -478,20 +470,9 @@ QString ImportWizardPage::robotsRefusal(const QString& url) const
     return m_crawler.robotsRefusal(url);
 }
 
-void ImportWizardPage::whenStoreIdle(std::function<void()> step)
-{
-    if (!m_store->isBusy()) {
-        step();
-        return;
-    }
-    QTimer::singleShot(20, this, [this, step = std::move(step)]() mutable {
-        runCommand(m_dialogParent, [this, &step] { whenStoreIdle(std::move(step)); });
-    });
-}
-
 void ImportWizardPage::nextPageStep()
 {
-    whenStoreIdle([this] {
+    m_store->whenIdle([this] {
         if (!m_crawling || !m_spider)
             return;
         const int limit = m_spider->pageLimit();
@@ -546,7 +527,7 @@ void ImportWizardPage::finishCrawl(const QString& status, bool completed)
 
 void ImportWizardPage::pageDone()
 {
-    whenStoreIdle([this] {
+    m_store->whenIdle([this] {
         Button5Click();
         try {
             m_store->save();

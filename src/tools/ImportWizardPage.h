@@ -122,9 +122,6 @@ private:
     void pageDone();
     void finishCrawl(const QString& status, bool completed);
     void scheduleNextPage(int waitMs);
-    // Runs `step` once the Project store runs no command, so a save or a
-    // clear never interleaves with one of the user's.
-    void whenStoreIdle(std::function<void()> step);
     QString robotsRefusal(const QString& url) const;
     bool spiderRunning() const;
     void beginGet();
@@ -142,7 +139,6 @@ private:
     // The queue, robots.txt, the waits and the page cap; LinkCollector m_links is its link lists.
     PoliteCrawler m_crawler;
     LinkCollector& m_links = m_crawler.links();
-    bool m_fileScanning = false;
 
     bool m_crawling = false;
     QString m_siteName;

@@ -6,6 +6,7 @@
 #include "projects/ProjectListModel.h"
 #include "sandbox/SandboxServer.h"
 #include "settings/IniFile.h"
+#include "settings/ProgramSettings.h"
 #include "settings/ProgramDirLock.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
@@ -158,8 +159,7 @@ void TestCliSubmit::sameAsTheWindow()
         projects.setNames({QStringLiteral("mysite")});
         projects.setChecked(0, true);
         reports.setProgramDir(f.dir.path(), QStringLiteral("http://home.example"));
-        IniFile ini(f.dir.filePath(QStringLiteral("dfd.ini")));
-        reports.readSettings(ini);
+        reports.readSettings(ProgramSettings(f.dir.path()));
         run.setProgramDir(f.dir.path());
         run.Button6Click();
         QVERIFY(QTest::qWaitFor([&] { return dialogs.lastMessage().caption == QLatin1String("Submission Complete"); },

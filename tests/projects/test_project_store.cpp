@@ -5,9 +5,13 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "ui/ErrorReport.h"
+#include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QDir>
 #include <QHash>
 #include <QLineEdit>
@@ -534,8 +538,8 @@ private slots:
         QCOMPARE(f.text(ProjectField::Url), QStringLiteral("typed"));
     }
 
-    // A click that arrives while a load lets events run (the keyword count)
-    // waits: the editor never ends up with two Projects mixed.
+    // A click that arrives during a load runs after it: nothing lets events
+    // run inside a load any more, so the editor never mixes two Projects.
     void clickDuringLoadWaits()
     {
         Fixture f;
@@ -544,19 +548,80 @@ private slots:
         f.dir.write(kIndex, "[List]\r\n0=one\r\n1=two\r\n");
         f.store.loadIndex();
         QSignalSpy loaded(&f.store, &ProjectStore::projectLoaded);
-        bool busy = false;
+        bool busy = true;
         QTimer::singleShot(0, &f.editor, [&f, &busy] {
             busy = f.store.isBusy();
             f.store.selectAndLoad(1);
         });
         f.store.selectAndLoad(0);
-        QVERIFY(busy);
-        QCOMPARE(loaded.count(), 2);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(f.text(ProjectField::Url), QStringLiteral("http://one/"));
+        QCOMPARE(f.editor.CLED4->text(), QStringLiteral("51"));
+        QTRY_COMPARE(loaded.count(), 2);
+        QVERIFY(!busy);
         QCOMPARE(loaded.at(0).at(0).toString(), QStringLiteral("one"));
         QCOMPARE(f.text(ProjectField::Url), QStringLiteral("http://two/"));
         QCOMPARE(f.text(ProjectField::Keywords), QStringLiteral("x,y"));
         QCOMPARE(f.editor.CLED4->text(), QStringLiteral("2"));
         QCOMPARE(f.model.selectedName(), QStringLiteral("two"));
+    }
+
+    // A deletion that goes on between events shows the please-wait window,
+    // which keeps the user's clicks away until the editor shows the outcome.
+    void longDeletionShowsModalProgress()
+    {
+        Fixture f;
+        for (int i = 0; i < 10; ++i)
+            f.saveAs(QStringLiteral("p%1").arg(i));
+        for (int row = 0; row < 9; ++row)
+            f.model.setChecked(row, true);
+        f.store.setDeletionSlices(60000, 60000, 4);
+        f.store.deleteChecked();
+        auto windows = [] {
+            QList<ProgressWindow*> found;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
+                    found << p;
+            }
+            return found;
+        };
+        QCOMPARE(windows().size(), 1);
+        ProgressWindow* progress = windows().first();
+        QCOMPARE(progress->windowTitle(), QStringLiteral("Please wait while Projects are deleted"));
+        QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(progress->EngineLabel->text(), QStringLiteral("Project: "));
+        QCOMPARE(progress->EngineName->text(), QStringLiteral("p3"));
+        QCOMPARE(progress->Gauge1->maximum(), 9);
+        QCOMPARE(progress->Gauge1->value(), 4);
+        QCOMPARE(f.model.names(), QStringList{"p9"});
+        QTRY_VERIFY(!f.store.isBusy());
+        QVERIFY(windows().isEmpty());
+        QCOMPARE(f.sessionFiles(), (QStringList{"p9.zro", "session.zro"}));
+        QCOMPARE(f.model.selectedName(), QStringLiteral("p9"));
+        QCOMPARE(f.text(ProjectField::Url), QStringLiteral("http://p9.example/"));
+        QVERIFY(f.dialogs.messages().isEmpty());
+    }
+
+    // The window that owns the please-wait window may close first; the store
+    // ending afterwards still removes the rest of the files.
+    void ownerWindowGoesDuringDeletion()
+    {
+        Fixture f;
+        for (int i = 0; i < 6; ++i)
+            f.saveAs(QStringLiteral("p%1").arg(i));
+        auto owner = std::make_unique<QWidget>();
+        auto store = std::make_unique<ProjectStore>(&f.model, &f.editor);
+        store->setProgramDir(f.dir.path());
+        store->setDialogParent(owner.get());
+        store->setDeletionSlices(60000, 60000, 2);
+        f.dialogs.answer(Dialogs::Yes);
+        store->deleteAll();
+        QVERIFY(store->isBusy());
+        QVERIFY(store->dialogs().progressWindow());
+        owner.reset();
+        QVERIFY(!store->dialogs().progressWindow());
+        store.reset();
+        QCOMPARE(f.sessionFiles(), QStringList{"session.zro"});
     }
 
     void fieldOrder_data()
