@@ -16,7 +16,10 @@ QStringList ProjectCatalog::loadNames(const QString& programDir, QStringList* un
     } catch (const std::exception&) {
         pairs.clear();
     }
-    return safeNames(ProjectIndex::namesFrom(pairs), unsafe);
+    const QStringList indexed = ProjectIndex::namesFrom(pairs);
+    // A Project whose file was written while its index entry still waited
+    // (the program was ended meanwhile) is listed too, as the window lists it.
+    return safeNames(indexed, unsafe) + ProjectIndex::unlistedFiles(programDir, indexed);
 }
 
 QStringList ProjectCatalog::safeNames(QStringList names, QStringList* unsafe)

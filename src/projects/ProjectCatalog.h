@@ -9,8 +9,9 @@
 class ProjectCatalog
 {
 public:
-    // The names of the index in its numbering; a missing or unreadable index
-    // gives none. A hand-edited entry that no save could have made is never
+    // The names of the index in its numbering, then those of Project files
+    // the index does not list yet; a missing or unreadable index lists only
+    // the latter. A hand-edited entry that no save could have made is never
     // used as a file name: it is left out and named in `unsafe`.
     static QStringList loadNames(const QString& programDir, QStringList* unsafe = nullptr);
     // `names` without those no save could have made, which go to `unsafe`.

@@ -292,13 +292,15 @@ void TestCliSubmit::interruptKeepsFinishedRows()
 void TestCliSubmit::projectsList()
 {
     CliFixture f({}, {QStringLiteral("zeta"), QStringLiteral("Alpha"), QStringLiteral("beta")});
+    // Saved while its index entry waited, then the program was ended: the window lists it at the next start.
+    f.dir.write(QStringLiteral("data/session/gamma.zro"), "[gamma]\r\nurl=http://gamma.example\r\n");
     // Reading only: the lock held elsewhere does not matter.
     ProgramDirLock lock;
     QCOMPARE(lock.claim(f.dir.path()), ProgramDirLock::Result::Claimed);
     const CliRun cli = f.run({QStringLiteral("projects")});
     QCOMPARE(cli.exitCode, int(CliExit::Ok));
     QCOMPARE(cli.outLines(), (QStringList{"Alpha http://Alpha.example", "beta http://beta.example",
-                                          "zeta http://zeta.example"}));
+                                          "gamma http://gamma.example", "zeta http://zeta.example"}));
 }
 
 QTEST_MAIN(TestCliSubmit)
