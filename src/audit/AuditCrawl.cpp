@@ -69,6 +69,9 @@ struct AuditCrawl::Private
     bool running = false;
     bool stopping = false;
     bool startFetched = false;
+    bool finalizing = false;
+    qint64 lastLinkRowid = 0;      // the links given their status so far
+    QSet<QString> brokenSeen;      // broken-link findings made so far (page, detail)
     QString startFailure; // why the start address gave nothing, for the crawl's error
     bool fetchingRobots = false;
 
@@ -103,7 +106,13 @@ struct AuditCrawl::Private
     void record(const AuditPage& page, int rowSeq);
     void storeLinks(const QString& from, const PageFacts& facts);
     void finish(bool completed);
+    // The end of a finished crawl, in units between events: each link's
+    // status, a few thousand links a unit, then the findings.
+    void finalizeUnit();
+    bool storeLinkStatuses(int maxLinks, bool* done);
     bool storeFindings();
+    // Marks the crawl's row ended; `notify` emits finished().
+    void conclude(bool completed, bool notify = true);
     // Keeps the first failure's text; always false.
     bool failed(const QSqlQuery& query)
     {
@@ -129,6 +138,9 @@ AuditCrawl::~AuditCrawl()
 {
     if (d->running)
         stop();
+    // Ended while its findings were being stored: kept as an unfinished crawl.
+    if (d->finalizing)
+        d->conclude(false, false);
     const QList<Private::Fetch*> fetches = d->inFlight;
     for (Private::Fetch* f : fetches)
         d->release(f);
@@ -136,7 +148,7 @@ AuditCrawl::~AuditCrawl()
 
 bool AuditCrawl::isRunning() const
 {
-    return d->running;
+    return d->running || d->finalizing;
 }
 
 qint64 AuditCrawl::crawlId() const
@@ -166,7 +178,7 @@ int AuditCrawl::findingCount() const
 
 bool AuditCrawl::start(const AuditOptions& options)
 {
-    if (d->running) {
+    if (isRunning()) {
         d->error = QStringLiteral("An audit is already running");
         return false;
     }
@@ -676,17 +688,23 @@ void AuditCrawl::Private::storeLinks(const QString& from, const PageFacts& facts
     }
 }
 
-bool AuditCrawl::Private::storeFindings()
+bool AuditCrawl::Private::storeLinkStatuses(int maxLinks, bool* done)
 {
     // Each link's status, and a broken-link finding for each broken one.
     QSqlQuery select(store->database());
-    select.prepare(QStringLiteral("SELECT rowid, from_url, to_url, anchor FROM audit_links WHERE crawl_id = ?"));
+    select.setForwardOnly(true);
+    select.prepare(QStringLiteral("SELECT rowid, from_url, to_url, anchor FROM audit_links"
+                                  " WHERE crawl_id = ? AND rowid > ? ORDER BY rowid LIMIT ?"));
     select.addBindValue(crawlId);
+    select.addBindValue(lastLinkRowid);
+    select.addBindValue(maxLinks);
     if (!select.exec())
         return failed(select);
     QList<QPair<qint64, int>> statuses;
-    QSet<QString> seen;
+    int read = 0;
     while (select.next()) {
+        ++read;
+        lastLinkRowid = select.value(0).toLongLong();
         const QString to = select.value(2).toString();
         int status = -1;
         auto known = linkStatus.constFind(to);
@@ -696,18 +714,19 @@ bool AuditCrawl::Private::storeFindings()
             status = externalStatus.value(to);
         if (status < 0)
             continue; // not fetched: nofollow, refused, beyond the cap or not checked
-        statuses.append({select.value(0).toLongLong(), status});
+        statuses.append({lastLinkRowid, status});
         if (AuditRules::broken(status)) {
             const AuditFinding finding{QStringLiteral("broken-link"), select.value(1).toString(),
                                        AuditRules::brokenLinkDetail(to, status, select.value(3).toString())};
             const QString key = finding.url + QLatin1Char('\n') + finding.detail;
-            if (!seen.contains(key)) {
-                seen.insert(key);
+            if (!brokenSeen.contains(key)) {
+                brokenSeen.insert(key);
                 findings.append(finding);
             }
         }
     }
     select.finish();
+    *done = read < maxLinks;
     QSqlQuery update(store->database());
     update.prepare(QStringLiteral("UPDATE audit_links SET status = ? WHERE rowid = ?"));
     for (const auto& [rowid, status] : statuses) {
@@ -716,6 +735,11 @@ bool AuditCrawl::Private::storeFindings()
         if (!update.exec())
             return failed(update);
     }
+    return true;
+}
+
+bool AuditCrawl::Private::storeFindings()
+{
     findings += AuditRules::crawlFindings(pages);
     AuditRules::sort(findings);
     QSqlQuery insert(store->database());
@@ -730,6 +754,22 @@ bool AuditCrawl::Private::storeFindings()
         ++findingsStored;
     }
     return true;
+}
+
+void AuditCrawl::Private::finalizeUnit()
+{
+    // Thousands of statements in one go would hold the window up.
+    constexpr int LinksPerUnit = 4000;
+    bool done = false;
+    if (!pacer->write() || !storeLinkStatuses(LinksPerUnit, &done)) {
+        conclude(false);
+        return;
+    }
+    if (!done) {
+        QTimer::singleShot(0, q, [this] { finalizeUnit(); });
+        return;
+    }
+    conclude(storeFindings());
 }
 
 void AuditCrawl::Private::finish(bool completed)
@@ -747,10 +787,21 @@ void AuditCrawl::Private::finish(bool completed)
                         ? QStringLiteral("The start address %1 could not be fetched").arg(startUrl)
                         : QStringLiteral("The start address %1 could not be fetched: %2").arg(startUrl, startFailure);
     }
+    if (completed && pacer) {
+        finalizing = true;
+        lastLinkRowid = 0;
+        brokenSeen.clear();
+        QTimer::singleShot(0, q, [this] { finalizeUnit(); });
+        return;
+    }
+    conclude(completed);
+}
+
+void AuditCrawl::Private::conclude(bool completed, bool notify)
+{
+    finalizing = false;
     bool stored = false;
     if (pacer && pacer->write()) {
-        if (completed && !storeFindings())
-            completed = false;
         QSqlQuery end(store->database());
         end.prepare(QStringLiteral("UPDATE audit_crawls SET ended_at = ?, finished = ? WHERE id = ?"));
         end.addBindValue(QDateTime::currentSecsSinceEpoch());
@@ -760,6 +811,8 @@ void AuditCrawl::Private::finish(bool completed)
     }
     if (!stored && error.isEmpty())
         error = QStringLiteral("The history store cannot be written: %1").arg(store ? store->errorText() : QString());
+    if (!notify)
+        return;
     emit q->progress(pagesStored, 0);
     emit q->finished(completed && stored);
 }
