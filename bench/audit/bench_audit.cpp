@@ -128,6 +128,7 @@ struct Crawl
     qint64 longestWaitWorkMs = 0; // of the longest wait, the time this thread worked
     qint64 mostWorkMs = 0;        // the longest stretch of work between two ticks
     long peakKb = 0;
+    double cpuSeconds = 0; // this thread's CPU time over the crawl
 };
 
 // One crawl by the audit's controller, storing into a fresh program directory.
@@ -150,6 +151,7 @@ Crawl auditCrawl(const QString& url, int connections)
     Watch watch;
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpuAtStart = threadCpuUs();
     if (!crawl.start(options)) {
         std::printf("the audit did not start: %s\n", qPrintable(crawl.errorText()));
         return result;
@@ -158,6 +160,7 @@ Crawl auditCrawl(const QString& url, int connections)
     if (!completed)
         return result;
     result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    result.cpuSeconds = static_cast<double>(threadCpuUs() - cpuAtStart) / 1e6;
     result.pages = crawl.pageCount();
     result.longestWaitMs = watch.longestMs();
     result.longestWaitWorkMs = watch.longestWorkMs();
@@ -247,9 +250,9 @@ int main(int argc, char** argv)
             return 1;
         }
         std::printf("2,000 pages, round %d: wget %.3f s, audit %.3f s (%d pages, longest wait %lld ms), "
-                    "audit c4 %.3f s (longest wait %lld ms)\n",
+                    "audit c4 %.3f s (CPU %.3f s, longest wait %lld ms)\n",
                     round + 1, w, one.seconds, one.pages, static_cast<long long>(one.longestWaitMs), four.seconds,
-                    static_cast<long long>(four.longestWaitMs));
+                    four.cpuSeconds, static_cast<long long>(four.longestWaitMs));
         bestWget = std::min(bestWget, w);
         bestOne = std::min(bestOne, one.seconds);
         bestFour = std::min(bestFour, four.seconds);
@@ -262,31 +265,37 @@ int main(int argc, char** argv)
                 ratioFour <= 1.0 ? "ok" : "OVER");
     status |= ratio <= 1.5 && ratioFour <= 1.0 ? 0 : 1;
 
-    // 20,000 pages with four connections, best of 2: time per page against the 2,000-page figure.
+    // 20,000 pages with four connections, best of 2: time per page against the 2,000-page figure. The
+    // machine's speed drifts by tens of percent between minutes here, so each round pairs the large crawl
+    // with a 2,000-page crawl just before it, and the ratio is taken within the pair.
     const QString url20000 = nginx.url(QStringLiteral("/s20000/"));
     Crawl big;
     big.seconds = 1e9;
+    double perPageRatio = 1e9;
     for (int round = 0; round < 2; ++round) {
+        const Crawl pair = auditCrawl(url2000, 4);
         const Crawl one = auditCrawl(url20000, 4);
-        if (one.seconds < 0 || one.pages < Large) {
+        if (one.seconds < 0 || one.pages < Large || pair.seconds < 0 || pair.pages < Small) {
             std::printf("bench_audit: the 20,000-page crawl failed (%d pages)\n", one.pages);
             return 1;
         }
-        std::printf("20,000 pages, round %d: audit c4 %.3f s, peak resident memory %ld kB, longest wait %lld ms "
-                    "(%lld ms of it working), longest work between ticks %lld ms\n",
-                    round + 1, one.seconds, one.peakKb, static_cast<long long>(one.longestWaitMs),
+        const double ratioRound = (one.seconds / Large) / (pair.seconds / Small);
+        std::printf("20,000 pages, round %d: audit c4 %.3f s (CPU %.3f s), %.3f ms per page against %.3f ms for 2,000 "
+                    "pages just before, ratio %.3f; peak resident memory %ld kB, longest wait %lld ms (%lld ms of it "
+                    "working), longest work between ticks %lld ms\n",
+                    round + 1, one.seconds, one.cpuSeconds, one.seconds / Large * 1000, pair.seconds / Small * 1000,
+                    ratioRound, one.peakKb, static_cast<long long>(one.longestWaitMs),
                     static_cast<long long>(one.longestWaitWorkMs), static_cast<long long>(one.mostWorkMs));
         big.seconds = std::min(big.seconds, one.seconds);
         big.peakKb = std::max(big.peakKb, one.peakKb);
         big.pages = one.pages;
+        perPageRatio = std::min(perPageRatio, ratioRound);
     }
-    const double perPageSmall = bestFour / Small;
-    const double perPageLarge = big.seconds / Large;
-    const double perPageRatio = perPageLarge / perPageSmall;
-    std::printf("20,000 pages: %.3f s, %.3f ms per page against %.3f ms at 2,000, ratio %.3f (target <= 1.1) %s; "
-                "peak resident memory %ld kB (target < 204800) %s\n",
-                big.seconds, perPageLarge * 1000, perPageSmall * 1000, perPageRatio, perPageRatio <= 1.1 ? "ok" : "OVER",
-                big.peakKb, big.peakKb < 204800 ? "ok" : "OVER");
+    std::printf("20,000 pages: best %.3f s, %.3f ms per page (2,000 pages, best of the first rounds: %.3f ms); per page "
+                "against its pair, best round %.3f (target <= 1.1) %s; peak resident memory %ld kB (target < 204800) "
+                "%s\n",
+                big.seconds, big.seconds / Large * 1000, bestFour / Small * 1000, perPageRatio,
+                perPageRatio <= 1.1 ? "ok" : "OVER", big.peakKb, big.peakKb < 204800 ? "ok" : "OVER");
     status |= perPageRatio <= 1.1 && big.peakKb < 204800 ? 0 : 1;
 
     // The window following the same crawl: how long its event loop was ever held up.
