@@ -37,8 +37,8 @@ public:
     // deleting engines and reloading are refused while it is.
     void setRunBusyQuery(std::function<bool()> query) { m_runBusy = std::move(query); }
     bool runBusy() const { return m_runBusy && m_runBusy(); }
-    // A load or a filter pass is letting events run.
-    bool listBusy() const { return m_loadDepth > 0 || m_passDepth > 0; }
+    // A load is letting events run.
+    bool listBusy() const { return m_loadDepth > 0; }
 
     // Fills the database from data.ist and rebuilds the view, then sets the
     // marks by type. Throws ListFileError when data.ist cannot be read; the
@@ -87,5 +87,4 @@ private:
     EngineModel* m_model = nullptr;
     std::function<bool()> m_runBusy;
     int m_loadDepth = 0;
-    int m_passDepth = 0;
 };

@@ -4,7 +4,7 @@
 
 namespace EngineFilter {
 
-long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes, const Tick& tick)
+long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes)
 {
     const bool all = scope == Scope::All;
     long long total = 0;
@@ -46,21 +46,17 @@ long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes, const Tic
         if (mark)
             ++total;
         model.setCheckedQuietly(i, mark);
-        if (tick)
-            tick();
     }
     model.flushChecks();
     return total;
 }
 
-long long recount(RunEngineRows& model, const Tick& tick)
+long long recount(RunEngineRows& model)
 {
     long long total = 0;
     for (int i = 0; i < model.count(); ++i) {
         if (model.isChecked(i))
             total += model.submissionWeight(i);
-        if (tick)
-            tick();
     }
     return total;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class RunEngineRows;
 
 // The type filter boxes of the "Auto Submit Engines" panel, and the passes
@@ -21,15 +19,11 @@ struct Boxes
     bool customEngines = true;  // "Custom Engines", hidden, always checked
 };
 
-using Tick = std::function<void()>;
-
 // The eight rules over every row in order; returns the new "Total". Marks are
-// set quietly: `tick` runs after each row and, before it lets events run,
-// calls model.flushChecks() so the views see them.
-// Rows added or removed by events during the pass are taken as they stand.
-long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes, const Tick& tick = {});
+// set quietly, and the views are told once at the end.
+long long apply(RunEngineRows& model, Scope scope, const Boxes& boxes);
 
 // "Total" from the checked rows: N for a batch row, 1 for any other.
-long long recount(RunEngineRows& model, const Tick& tick = {});
+long long recount(RunEngineRows& model);
 
 } // namespace EngineFilter
