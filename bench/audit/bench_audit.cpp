@@ -17,12 +17,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -54,21 +51,6 @@ void addSite(NginxPeer& nginx, int pages)
                           " of the site, about garden tools.\">\n</head><body>\n<h1>Page " + n + "</h1>\n<p>" +
                           filler + "</p>\n" + links + "<a href=\"index.html\">home</a>\n</body></html>\n");
     }
-}
-
-// One wget crawl; seconds, or -1 when wget failed.
-double wgetCrawl(const QString& wget, const QString& url)
-{
-    QTemporaryDir work;
-    QProcess process;
-    process.setWorkingDirectory(work.path());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(wget, {QStringLiteral("-r"), QStringLiteral("-l"), QStringLiteral("inf"), QStringLiteral("--spider"),
-                         QStringLiteral("-nd"), QStringLiteral("-q"), url});
-    if (!process.waitForFinished(900000) || process.exitCode() != 0)
-        return -1;
-    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
 qint64 threadCpuUs()
@@ -214,8 +196,7 @@ Crawl windowCrawl(const QString& url, int connections, int expectedPages, qint64
 int main(int argc, char** argv)
 {
     // The store goes to memory when it can: the crawl is measured, not the disk's flushes, which wget does not make.
-    if (qEnvironmentVariableIsEmpty("TMPDIR") && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
-        qputenv("TMPDIR", "/dev/shm");
+    Bench::preferMemoryTempDir();
     QApplication app(argc, argv);
     std::printf("program directories under %s, load average %.2f\n", qPrintable(QDir::tempPath()),
                 Bench::loadAverage());
@@ -240,7 +221,7 @@ int main(int argc, char** argv)
     const QString url2000 = nginx.url(QStringLiteral("/s2000/"));
     double bestWget = 1e9, bestOne = 1e9, bestFour = 1e9;
     for (int round = 0; round < 3; ++round) {
-        const double w = wgetCrawl(wget, url2000);
+        const double w = Bench::wgetCrawl(wget, url2000);
         const Crawl one = auditCrawl(url2000, 1);
         const Crawl four = auditCrawl(url2000, 4);
         if (w < 0 || one.seconds < 0 || four.seconds < 0 || one.pages < Small || four.pages < Small) {

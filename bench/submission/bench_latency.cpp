@@ -11,7 +11,7 @@
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
 #include "support/BenchSupport.h"
-#include "support/ScriptedDialogs.h"
+#include "support/TimedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "ui/TCLEDLabel.h"
 
@@ -110,46 +110,6 @@ private:
     quint16 m_port = 0;
 };
 
-QByteArray engineLines(int count, const QString& url)
-{
-    QList<QByteArray> fields(35);
-    fields[0] = "title";
-    fields[1] = "url";
-    fields[2] = "email";
-    fields[3] = "desc";
-    fields[5] = "1";
-    fields[6] = "name";
-    fields[17] = "GET";
-    fields[18] = "keywords";
-    fields[34] = "country";
-    QByteArray rest;
-    for (const QByteArray& field : fields)
-        rest += field + '|';
-    QByteArray out;
-    const QByteArray submit = url.toUtf8();
-    for (int i = 0; i < count; ++i) {
-        const QByteArray n = QByteArray::number(i).rightJustified(5, '0');
-        out += "Bench Engine " + n + "=ENGINE|http://site" + n + ".example/|" + submit + '|' + rest + "\r\n";
-    }
-    return out;
-}
-
-class TimedDialogs : public ScriptedDialogs
-{
-public:
-    explicit TimedDialogs(const QElapsedTimer& clock) : m_clock(clock) {}
-    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon, int buttons) override
-    {
-        m_atNs.append(m_clock.isValid() ? m_clock.nsecsElapsed() : 0);
-        return ScriptedDialogs::message(parent, caption, text, icon, buttons);
-    }
-    qint64 atNs(int message) const { return m_atNs.value(message, -1); }
-
-private:
-    const QElapsedTimer& m_clock;
-    QList<qint64> m_atNs;
-};
-
 struct Run
 {
     double seconds = -1;
@@ -165,7 +125,7 @@ Run ourRun(int engines, int ports, const QString& url)
     dir.write(QStringLiteral("dfd.ini"), "[tss]\r\napp=Vantor Pro\r\nversion=4.0\r\nhome=http://home.example\r\n"
                                          "[Reports]\r\nGenReport=0\r\n[SubOptions]\r\nPorts=" +
                                              QByteArray::number(ports) + "\r\nTimeout=40\r\n");
-    dir.write(QStringLiteral("data/data.ist"), engineLines(engines, url));
+    dir.write(QStringLiteral("data/data.ist"), Bench::engineLines(engines, url));
     dir.write(QStringLiteral("data/catagory.ist"), "[Sub1]\r\nBusiness=&category=Business\r\n");
     dir.write(QStringLiteral("data/session/session.zro"),
               "[Session]\r\nCount=0\r\n[List]\r\n0=" + ProjectName.toUtf8() + "\r\n");

@@ -13,7 +13,7 @@
 #include "submission/SubmissionRun.h"
 #include "support/BenchSupport.h"
 #include "support/NginxPeer.h"
-#include "support/ScriptedDialogs.h"
+#include "support/TimedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
 #include "net/THttpCli.h"
@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -58,49 +57,6 @@ double cpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-
-// Records the moment each message box is asked for, so the completion is
-// timed where it happens, not where the polling loop notices it.
-class TimedDialogs : public ScriptedDialogs
-{
-public:
-    explicit TimedDialogs(const QElapsedTimer& clock) : m_clock(clock) {}
-    int message(QWidget* parent, const QString& caption, const QString& text, Dialogs::Icon icon, int buttons) override
-    {
-        m_atNs.append(m_clock.isValid() ? m_clock.nsecsElapsed() : 0);
-        return ScriptedDialogs::message(parent, caption, text, icon, buttons);
-    }
-    qint64 atNs(int message) const { return m_atNs.value(message, -1); }
-
-private:
-    const QElapsedTimer& m_clock;
-    QList<qint64> m_atNs;
-};
-
-QByteArray engineLines(int count, const QString& url)
-{
-    // Fields 4 to 38 by position: a few parameters, category scheme 1, GET.
-    QList<QByteArray> fields(35);
-    fields[4 - 4] = "title";
-    fields[5 - 4] = "url";
-    fields[6 - 4] = "email";
-    fields[7 - 4] = "desc";
-    fields[9 - 4] = "1";
-    fields[10 - 4] = "name";
-    fields[21 - 4] = "GET";
-    fields[22 - 4] = "keywords";
-    fields[38 - 4] = "country";
-    QByteArray rest;
-    for (const QByteArray& field : fields)
-        rest += field + '|';
-    QByteArray out;
-    const QByteArray submit = url.toUtf8();
-    for (int i = 0; i < count; ++i) {
-        const QByteArray n = QByteArray::number(i).rightJustified(5, '0');
-        out += "Bench Engine " + n + "=ENGINE|http://site" + n + ".example/|" + submit + '|' + rest + "\r\n";
-    }
-    return out;
-}
 
 QByteArray categoryMap()
 {
@@ -140,7 +96,7 @@ void prepare(TempProgramDir& dir, int engines, const QString& url)
                                          "[Reports]\r\nGenReport=0\r\n"
                                          "[SubOptions]\r\nPorts=" +
                                              QByteArray::number(Ports) + "\r\nTimeout=40\r\n");
-    dir.write(QStringLiteral("data/data.ist"), engineLines(engines, url));
+    dir.write(QStringLiteral("data/data.ist"), Bench::engineLines(engines, url));
     dir.write(QStringLiteral("data/catagory.ist"), categoryMap());
     dir.write(QStringLiteral("data/session/session.zro"),
               "[Session]\r\nCount=0\r\n[List]\r\n0=" + ProjectName.toUtf8() + "\r\n");

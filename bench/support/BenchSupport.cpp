@@ -7,8 +7,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -113,6 +115,51 @@ AbResult apacheBench(const QString& ab, const QString& url, int requests, int co
     run.complete = complete.hasMatch() ? complete.captured(1).toInt() : 0;
     run.failed = failed.hasMatch() ? failed.captured(1).toInt() : -1;
     return run;
+}
+
+void preferMemoryTempDir()
+{
+    if (qEnvironmentVariableIsEmpty("TMPDIR") && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        qputenv("TMPDIR", "/dev/shm");
+}
+
+double wgetCrawl(const QString& wget, const QString& url)
+{
+    QTemporaryDir work;
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(wget, {QStringLiteral("-r"), QStringLiteral("-l"), QStringLiteral("inf"), QStringLiteral("--spider"),
+                         QStringLiteral("-nd"), QStringLiteral("-q"), url});
+    if (!process.waitForFinished(900000) || process.exitCode() != 0)
+        return -1;
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+QByteArray engineLines(int count, const QString& submitUrl)
+{
+    // Fields 4 to 38 by position: a few parameters, category scheme 1, GET.
+    QList<QByteArray> fields(35);
+    fields[4 - 4] = "title";
+    fields[5 - 4] = "url";
+    fields[6 - 4] = "email";
+    fields[7 - 4] = "desc";
+    fields[9 - 4] = "1";
+    fields[10 - 4] = "name";
+    fields[21 - 4] = "GET";
+    fields[22 - 4] = "keywords";
+    fields[38 - 4] = "country";
+    QByteArray rest;
+    for (const QByteArray& field : fields)
+        rest += field + '|';
+    QByteArray out;
+    const QByteArray submit = submitUrl.toUtf8();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(i).rightJustified(5, '0');
+        out += "Bench Engine " + n + "=ENGINE|http://site" + n + ".example/|" + submit + '|' + rest + "\r\n";
+    }
+    return out;
 }
 
 } // namespace Bench

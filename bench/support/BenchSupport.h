@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // What every benchmark measures its peer and itself with.
@@ -49,5 +50,18 @@ struct Best
 
 // The machine's load average over the last minute, as /proc/loadavg gives it.
 double loadAverage();
+
+// Temporary files (program directories among them) in memory when TMPDIR is
+// not set and /dev/shm can be written: the program is measured, not the
+// disk's flushes, which the peers do not make. Call it before anything asks
+// for the temporary folder.
+void preferMemoryTempDir();
+
+// One `wget -r -l inf --spider -nd -q url` in a scratch folder; seconds, or -1 when wget failed.
+double wgetCrawl(const QString& wget, const QString& url);
+
+// `count` lines of data/data.ist: engines of type ENGINE, each submitting a
+// few parameters by GET to `submitUrl`, with category scheme 1.
+QByteArray engineLines(int count, const QString& submitUrl);
 
 } // namespace Bench

@@ -19,11 +19,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -53,21 +50,6 @@ void addSite(NginxPeer& nginx, int pages)
                           ", tools\">\n</head><body>\n<p>" + filler + "</p>\n" + links +
                           "<a href=\"index.html\">home</a>\n</body></html>\n");
     }
-}
-
-// One wget crawl; seconds, or -1 when wget failed.
-double wgetCrawl(const QString& wget, const QString& url)
-{
-    QTemporaryDir work;
-    QProcess process;
-    process.setWorkingDirectory(work.path());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(wget, {QStringLiteral("-r"), QStringLiteral("-l"), QStringLiteral("inf"), QStringLiteral("--spider"),
-                         QStringLiteral("-nd"), QStringLiteral("-q"), url});
-    if (!process.waitForFinished(600000) || process.exitCode() != 0)
-        return -1;
-    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
 // User and system time this process has used, in seconds.
@@ -124,8 +106,7 @@ int main(int argc, char** argv)
 {
     // The program directories go to memory when it can: the crawl is measured, not the disk's
     // flushes (two synced replacements per saved Project), which wget does not make.
-    if (qEnvironmentVariableIsEmpty("TMPDIR") && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
-        qputenv("TMPDIR", "/dev/shm");
+    Bench::preferMemoryTempDir();
     QApplication app(argc, argv);
     std::printf("program directories under %s, load average %.2f\n", qPrintable(QDir::tempPath()),
                 Bench::loadAverage());
@@ -149,7 +130,7 @@ int main(int argc, char** argv)
     const QString url500 = nginx.url(QStringLiteral("/s500/"));
     double bestWget = 1e9, bestOurs = 1e9, bestCpu500 = 1e9;
     for (int round = 0; round < 3; ++round) {
-        const double w = wgetCrawl(wget, url500);
+        const double w = Bench::wgetCrawl(wget, url500);
         const Crawl ours = spiderCrawl(url500, 502);
         if (w < 0 || ours.seconds < 0 || ours.saved != 502) {
             std::printf("bench_spider: a 500-page crawl failed (wget %.3f s, spider %.3f s)\n", w, ours.seconds);
@@ -183,7 +164,7 @@ int main(int argc, char** argv)
         big.grownKb = std::max(big.grownKb, one.grownKb);
     }
     // For context: wget's own time per page on the larger site, which shows what the machine adds.
-    const double wget5000 = wgetCrawl(wget, nginx.url(QStringLiteral("/s5000/")));
+    const double wget5000 = Bench::wgetCrawl(wget, nginx.url(QStringLiteral("/s5000/")));
     std::printf("wget on 5,000 pages: %.3f s, %.3f ms per page against %.3f ms at 500\n", wget5000,
                 wget5000 * 1000 / 5002, bestWget * 1000 / 502);
     const double perPage500 = bestOurs / 502;
