@@ -2,10 +2,11 @@
 
 #include "tools/PoliteCrawler.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <cctype>
+#include <cstddef>
+#include <memory>
 
 #include <gumbo.h>
 
@@ -80,9 +81,29 @@ bool hasAttribute(const GumboElement& element, const char* name)
     return gumbo_get_attribute(&element.attributes, name) != nullptr;
 }
 
+// The attribute's tokens, split on ASCII whitespace as HTML splits them. Called for
+// every link of every page: no pattern is compiled here.
 QStringList relTokens(const GumboElement& element)
 {
-    return attribute(element, "rel").toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    QStringList tokens;
+    const GumboAttribute* rel = gumbo_get_attribute(&element.attributes, "rel");
+    if (!rel)
+        return tokens;
+    const QString text = QString::fromUtf8(rel->value).toLower();
+    const auto space = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+    };
+    qsizetype i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && space(text.at(i)))
+            ++i;
+        const qsizetype start = i;
+        while (i < text.size() && !space(text.at(i)))
+            ++i;
+        if (i > start)
+            tokens.append(text.mid(start, i - start));
+    }
+    return tokens;
 }
 
 // The text of every text node under `node`, without recursion (pages may nest deeply).
@@ -103,6 +124,59 @@ QString textOf(const GumboNode* root)
     }
     return text;
 }
+
+// Gumbo makes many small allocations for every page it parses. Served from blocks
+// kept from page to page, they stay out of the main heap, whose allocator grows
+// slower as a long crawl fills it with the pages' facts.
+class ParseArena
+{
+public:
+    static constexpr size_t BlockSize = 64 * 1024;
+
+    static void* allocate(void* userdata, size_t size)
+    {
+        return static_cast<ParseArena*>(userdata)->take(size);
+    }
+    static void release(void*, void*) {}
+
+    void* take(size_t size)
+    {
+        constexpr size_t Align = alignof(std::max_align_t);
+        size = (size + Align - 1) & ~(Align - 1);
+        if (size > BlockSize / 4) {
+            m_large.push_back(std::make_unique<char[]>(size));
+            return m_large.back().get();
+        }
+        if (m_blocks.empty() || m_used + size > BlockSize) {
+            if (m_current + 1 < m_blocks.size()) {
+                ++m_current;
+            } else {
+                m_blocks.push_back(std::make_unique<char[]>(BlockSize));
+                m_current = m_blocks.size() - 1;
+            }
+            m_used = 0;
+        }
+        void* p = m_blocks[m_current].get() + m_used;
+        m_used += size;
+        return p;
+    }
+
+    // After a parse: keeps a few blocks for the next page, frees what a large page took.
+    void reset()
+    {
+        m_large.clear();
+        if (m_blocks.size() > 4)
+            m_blocks.resize(4);
+        m_current = 0;
+        m_used = 0;
+    }
+
+private:
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::vector<std::unique_ptr<char[]>> m_large;
+    size_t m_current = 0;
+    size_t m_used = 0;
+};
 
 } // namespace
 
@@ -189,8 +263,16 @@ PageFacts extract(const QByteArray& body, const QString& contentType, const QUrl
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     const QByteArray utf8 = text.toUtf8();
-    GumboOutput* output =
-        gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), static_cast<size_t>(utf8.size()));
+    static thread_local ParseArena arena;
+    struct Reset {
+        ParseArena& arena;
+        ~Reset() { arena.reset(); }
+    } resetArena{arena};
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &ParseArena::allocate;
+    options.deallocator = &ParseArena::release;
+    options.userdata = &arena;
+    GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), static_cast<size_t>(utf8.size()));
     if (!output)
         return facts;
 
@@ -284,7 +366,7 @@ PageFacts extract(const QByteArray& body, const QString& contentType, const QUrl
             break;
         }
     }
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    // The arena's reset frees the tree; nothing of it is read after this point.
     return facts;
 }
 

@@ -125,6 +125,10 @@ void TestAuditExtract::canonical_data()
                                   << QString("http://site.test/") << QString("http://other.test/dir/p");
     QTest::newRow("several rel tokens") << QByteArray("<link rel='nofollow canonical' href='/k'>")
                                         << QString("http://site.test/") << QString("http://site.test/k");
+    QTest::newRow("tokens split on any HTML space") << QByteArray("<link rel='\tnoopener\n\fCANONICAL\r' href='/t'>")
+                                                    << QString("http://site.test/") << QString("http://site.test/t");
+    QTest::newRow("a token is whole") << QByteArray("<link rel='canonical-ish' href='/n'>") << QString("http://site.test/")
+                                      << QString();
     QTest::newRow("empty href ignored") << QByteArray("<link rel=canonical href=''>") << QString("http://site.test/")
                                         << QString();
     QTest::newRow("not http") << QByteArray("<link rel=canonical href='mailto:x@y'>") << QString("http://site.test/")
