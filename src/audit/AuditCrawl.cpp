@@ -60,6 +60,10 @@ struct AuditCrawl::Private
     AuditOptions options;
     std::unique_ptr<HistoryStore> store;
     std::unique_ptr<CommitPacer> pacer;
+    // Prepared once per crawl: parsing the statements for every page cost more than running them.
+    // Declared after the store, so they go before its connection closes.
+    std::unique_ptr<QSqlQuery> pageInsert;
+    std::unique_ptr<QSqlQuery> linkInsert;
     PoliteCrawler crawler;
     RobotsTxt siteRules; // the file's own rules, for indexability also when they are not obeyed
     CrawlScope scope;
@@ -114,6 +118,15 @@ struct AuditCrawl::Private
     // Marks the crawl's row ended; `notify` emits finished().
     void conclude(bool completed, bool notify = true);
     // Keeps the first failure's text; always false.
+    QSqlQuery& prepared(std::unique_ptr<QSqlQuery>& query, const QString& statement)
+    {
+        if (!query) {
+            query = std::make_unique<QSqlQuery>(store->database());
+            query->prepare(statement);
+        }
+        return *query;
+    }
+
     bool failed(const QSqlQuery& query)
     {
         if (error.isEmpty())
@@ -245,6 +258,8 @@ QString AuditCrawl::Private::settingsText() const
 
 bool AuditCrawl::Private::open()
 {
+    pageInsert.reset();
+    linkInsert.reset();
     pacer.reset();
     store = std::make_unique<HistoryStore>(programDir);
     if (!store->open() || !AuditSchema::ensure(*store)) {
@@ -622,11 +637,12 @@ void AuditCrawl::Private::record(const AuditPage& page, int rowSeq)
     findings += AuditRules::pageFindings(page);
     if (!pacer->write())
         return;
-    QSqlQuery insert(store->database());
-    insert.prepare(QStringLiteral(
-        "INSERT INTO audit_pages(crawl_id, seq, url, status, redirect_hops, final_url, content_type, bytes,"
-        " response_ms, depth, title, description, h1_count, canonical, robots, indexable, content_sha256)"
-        " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery& insert = prepared(
+        pageInsert,
+        QStringLiteral(
+            "INSERT INTO audit_pages(crawl_id, seq, url, status, redirect_hops, final_url, content_type, bytes,"
+            " response_ms, depth, title, description, h1_count, canonical, robots, indexable, content_sha256)"
+            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const bool body = !page.redirected() && page.bytes >= 0;
     const QVariant null;
     insert.addBindValue(crawlId);
@@ -673,8 +689,8 @@ void AuditCrawl::Private::storeLinks(const QString& from, const PageFacts& facts
 {
     if (facts.links.isEmpty() || !pacer->write())
         return;
-    QSqlQuery insert(store->database());
-    insert.prepare(
+    QSqlQuery& insert = prepared(
+        linkInsert,
         QStringLiteral("INSERT INTO audit_links(crawl_id, from_url, to_url, anchor, nofollow) VALUES(?, ?, ?, ?, ?)"));
     for (const PageLink& link : facts.links) {
         if (link.url.isEmpty())
