@@ -258,11 +258,24 @@ QString decode(const QByteArray& body, const QString& contentType, QString* used
 PageFacts extract(const QByteArray& body, const QString& contentType, const QUrl& page)
 {
     PageFacts facts;
-    QString text = decode(body, contentType, &facts.charset);
-    // A byte-order mark is not part of the document.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    const QByteArray utf8 = text.toUtf8();
+    QByteArray utf8;
+    // Most pages are valid UTF-8 already: gumbo then reads the body as it came,
+    // without a round trip through UTF-16. The charset is judged as decode() does.
+    const auto isUtf8 = [](const QString& label) {
+        return label == QLatin1String("utf-8") || label == QLatin1String("utf8");
+    };
+    const QString declared = headerCharset(contentType);
+    const QString meta = declared.isEmpty() ? metaCharset(body) : QString();
+    if ((declared.isEmpty() ? meta.isEmpty() || isUtf8(meta) : isUtf8(declared)) && body.isValidUtf8()) {
+        facts.charset = !declared.isEmpty() ? declared : !meta.isEmpty() ? meta : QStringLiteral("utf-8");
+        utf8 = body.startsWith("\xEF\xBB\xBF") ? body.mid(3) : body;
+    } else {
+        QString text = decode(body, contentType, &facts.charset);
+        // A byte-order mark is not part of the document.
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        utf8 = text.toUtf8();
+    }
     static thread_local ParseArena arena;
     struct Reset {
         ParseArena& arena;

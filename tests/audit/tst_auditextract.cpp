@@ -165,6 +165,11 @@ void TestAuditExtract::charsets_data()
                                                  << QString("utf-8") << QString::fromUtf8("€ 5");
     QTest::newRow("invalid utf-8 falls back") << QByteArray("<title>na\xEFve \xE9</title>") << QString("text/html")
                                               << QString("windows-1252") << QString::fromUtf8("naïve é");
+    QTest::newRow("declared utf-8 with a bad byte") << QByteArray("<title>\xC3\xA9 \xFF</title>")
+                                                    << QString("text/html; charset=UTF-8") << QString("utf-8")
+                                                    << QString::fromUtf8("é \xEF\xBF\xBD");
+    QTest::newRow("meta utf8 label") << QByteArray("<meta charset=utf8><title>\xC3\xA9</title>") << QString("text/html")
+                                     << QString("utf8") << QString::fromUtf8("é");
     QTest::newRow("unknown label falls through")
         << QByteArray("<title>\xC3\xA9</title>") << QString("text/html; charset=x-none") << QString("utf-8")
         << QString::fromUtf8("é");
