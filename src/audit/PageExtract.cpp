@@ -10,6 +10,17 @@
 
 #include <gumbo.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VANTOR_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANTOR_ASAN 1
+#endif
+#endif
+#ifdef VANTOR_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include <vector>
 
 namespace PageExtract {
@@ -144,20 +155,26 @@ public:
         constexpr size_t Align = alignof(std::max_align_t);
         size = (size + Align - 1) & ~(Align - 1);
         if (size > BlockSize / 4) {
-            m_large.push_back(std::make_unique<char[]>(size));
+            m_large.push_back(std::unique_ptr<char[]>(new char[size]));
             return m_large.back().get();
         }
         if (m_blocks.empty() || m_used + size > BlockSize) {
             if (m_current + 1 < m_blocks.size()) {
                 ++m_current;
             } else {
-                m_blocks.push_back(std::make_unique<char[]>(BlockSize));
+                m_blocks.push_back(std::unique_ptr<char[]>(new char[BlockSize]));
+#ifdef VANTOR_ASAN
+                ASAN_POISON_MEMORY_REGION(m_blocks.back().get(), BlockSize);
+#endif
                 m_current = m_blocks.size() - 1;
             }
             m_used = 0;
         }
         void* p = m_blocks[m_current].get() + m_used;
         m_used += size;
+#ifdef VANTOR_ASAN
+        ASAN_UNPOISON_MEMORY_REGION(p, size);
+#endif
         return p;
     }
 
@@ -167,6 +184,11 @@ public:
         m_large.clear();
         if (m_blocks.size() > 4)
             m_blocks.resize(4);
+#ifdef VANTOR_ASAN
+        // A tree read after its parse is over shows up as a fault under the sanitizers.
+        for (const auto& block : m_blocks)
+            ASAN_POISON_MEMORY_REGION(block.get(), BlockSize);
+#endif
         m_current = 0;
         m_used = 0;
     }
