@@ -26,7 +26,6 @@ namespace {
 constexpr int LineCount = 100000;
 constexpr double LoadTargetMs = 3000;
 constexpr double PassTargetMs = 1000;
-constexpr double LatencyTargetMs = 100;
 // The load returns to the event loop after every unit of about 10 ms.
 constexpr double LoadLatencyTargetMs = 30;
 

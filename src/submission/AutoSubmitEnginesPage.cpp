@@ -24,7 +24,7 @@
 namespace {
 
 // How long one unit of a load runs before events run again.
-constexpr int LoadUnitMs = 10;
+constexpr int LoadUnitMs = 8;
 // Rows built between looks at the clock.
 constexpr int RowsPerSlice = 256;
 
@@ -50,6 +50,9 @@ TCLEDLabel* makeCounter(const QString& objectName, QWidget* parent)
 // A load in progress: the database being built, then its rows.
 struct AutoSubmitEnginesPage::Load
 {
+    // In order; each unit works on one stage.
+    enum class Stage { Read, Rows, Show, SearchEngines, FfaClassifieds, BatchSites };
+    Stage stage = Stage::Read;
     std::unique_ptr<ProgressWindow> progress;
     std::unique_ptr<EngineDatabaseLoader> loader;
     EngineDatabase database;
@@ -205,62 +208,88 @@ void AutoSubmitEnginesPage::loadUnit()
     if (!m_load)
         return;
     Load& load = *m_load;
-    const bool ended = runCommand(this, [&] {
-        QElapsedTimer clock;
-        clock.start();
-        while (load.loader) {
-            if (!load.loader->step()) {
-                load.database = load.loader->takeDatabase();
-                load.loader.reset();
-                // Step 4: the rows are gathered apart and handed to the view at the end.
-                load.rows.reserve(load.database.count());
-                load.progress->setMaximum(load.database.count());
-            }
-            if (clock.elapsed() >= LoadUnitMs)
-                return;
-        }
-        // Step 5.
-        const int lineCount = load.database.count();
-        while (load.rows.size() < lineCount) {
-            const int end = qMin(lineCount, static_cast<int>(load.rows.size()) + RowsPerSlice);
-            for (int i = static_cast<int>(load.rows.size()); i < end; ++i)
-                load.rows.append(EngineRow::fromLine(load.database.line(i)));
-            if (clock.elapsed() >= LoadUnitMs)
-                return;
+    bool more = false;
+    const bool ok = runCommand(this, [&] {
+        switch (load.stage) {
+        case Load::Stage::Read:
+            more = readUnit(load);
+            break;
+        case Load::Stage::Rows:
+            more = rowsUnit(load);
+            break;
+        case Load::Stage::Show:
+            // Step 6: the view takes the new database and rows at once.
+            m_database = std::move(load.database);
+            m_model->setRows(std::move(load.rows));
+            TotalDis->setValue(m_model->count());
+            load.progress.reset();
+            break;
+        // Step 7, a whole pass per unit.
+        case Load::Stage::SearchEngines:
+            ApplyEngineFilter(EngineFilter::Scope::SearchEngines);
+            break;
+        case Load::Stage::FfaClassifieds:
+            ApplyEngineFilter(EngineFilter::Scope::FfaClassifieds);
+            break;
+        case Load::Stage::BatchSites:
+            ApplyEngineFilter(EngineFilter::Scope::BatchSites);
+            break;
         }
     });
-    if (!ended) {
-        // Reported above; the database and the view keep what they held.
+    if (!ok) {
+        // Reported above. Before the view took the new list it keeps what it held.
         endLoad();
         return;
     }
-    if (!load.loader && load.rows.size() == load.database.count()) {
+    if (!more)
+        load.stage = static_cast<Load::Stage>(static_cast<int>(load.stage) + 1);
+    if (load.stage > Load::Stage::BatchSites) {
         finishLoad();
         return;
-    }
-    if (!load.loader) {
-        const int current = qMax(0, static_cast<int>(load.rows.size()) - 1);
-        if (!load.rows.isEmpty())
-            load.progress->showItem(load.rows.at(current).name, current);
-        load.progress->setPosition(current);
     }
     m_loadTimer->start();
 }
 
+bool AutoSubmitEnginesPage::readUnit(Load& load)
+{
+    // Step 3.
+    QElapsedTimer clock;
+    clock.start();
+    while (load.loader->step()) {
+        if (clock.elapsed() >= LoadUnitMs)
+            return true;
+    }
+    load.database = load.loader->takeDatabase();
+    load.loader.reset();
+    // Step 4: the rows are gathered apart and handed to the view at the end.
+    load.rows.reserve(load.database.count());
+    load.progress->setMaximum(load.database.count());
+    return false;
+}
+
+bool AutoSubmitEnginesPage::rowsUnit(Load& load)
+{
+    // Step 5.
+    QElapsedTimer clock;
+    clock.start();
+    const int lineCount = load.database.count();
+    while (load.rows.size() < lineCount) {
+        const int end = qMin(lineCount, static_cast<int>(load.rows.size()) + RowsPerSlice);
+        for (int i = static_cast<int>(load.rows.size()); i < end; ++i)
+            load.rows.append(EngineRow::fromLine(load.database.line(i)));
+        if (clock.elapsed() >= LoadUnitMs)
+            break;
+    }
+    const int current = static_cast<int>(load.rows.size()) - 1;
+    if (current >= 0) {
+        load.progress->showItem(load.rows.at(current).name, current);
+        load.progress->setPosition(current);
+    }
+    return load.rows.size() < lineCount;
+}
+
 void AutoSubmitEnginesPage::finishLoad()
 {
-    std::unique_ptr<Load> load = std::move(m_load);
-    m_database = std::move(load->database);
-    // Step 6.
-    m_model->setRows(std::move(load->rows));
-    TotalDis->setValue(m_model->count());
-    load.reset();
-    // Step 7.
-    runCommand(this, [this] {
-        ApplyEngineFilter(EngineFilter::Scope::SearchEngines);
-        ApplyEngineFilter(EngineFilter::Scope::FfaClassifieds);
-        ApplyEngineFilter(EngineFilter::Scope::BatchSites);
-    });
     emit databaseLoaded();
     endLoad();
 }

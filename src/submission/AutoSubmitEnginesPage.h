@@ -96,6 +96,8 @@ private:
     QWidget* createPanel();
     bool refuseWhileBusy();
     void loadUnit();
+    bool readUnit(Load& load);
+    bool rowsUnit(Load& load);
     void finishLoad();
     void endLoad();
 

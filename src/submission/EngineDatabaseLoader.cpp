@@ -8,7 +8,7 @@ namespace {
 // release build, so a caller's unit can stop close to its time budget.
 constexpr size_t KeysPerStep = 512;
 constexpr size_t Run = 512; // one run sorted per step
-constexpr size_t MovesPerStep = 8192;
+constexpr size_t MovesPerStep = 4096;
 constexpr size_t LinesPerStep = 4096;
 
 } // namespace

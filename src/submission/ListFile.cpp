@@ -47,7 +47,7 @@ QStringList splitListLines(const QString& text)
 namespace {
 
 // A piece small enough to read, or to decode and split, in a few milliseconds.
-constexpr qsizetype ChunkBytes = 256 * 1024;
+constexpr qsizetype ChunkBytes = 128 * 1024;
 
 // Where the next chunk ends: just after a line ending at or past `from`, so a
 // chunk never splits a character or a CR LF pair; the rest when none.
