@@ -7,6 +7,7 @@
 #include "submission/ManualEngineModel.h"
 #include "submission/ManualEnginesPage.h"
 
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 
@@ -58,6 +59,7 @@ void TestEngineStartup::pagesSitInTheirTabs()
     dir.write(QStringLiteral("data/data.ist"), engineLines(12));
     dir.write(QStringLiteral("data/datam.ist"), "A,http://a/,http://a/s\r\n");
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     auto* engines = main.TabSheet2->findChild<EngineListView*>(QStringLiteral("AdvListView2"));
     auto* manual = main.TabSheet3->findChild<EngineListView*>(QStringLiteral("AdvListView1"));
     QVERIFY(engines);
@@ -91,8 +93,11 @@ void TestEngineStartup::firstShowOpensUpdateBox()
     ScriptedDialogs dialogs;
     TSubmitMain main;
     QVERIFY(!main.UpdateBox->isVisible());
+    // Shown while the database still loads: the window is judged on the loaded one.
+    QVERIFY(main.EnginesPage->listBusy());
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QVERIFY(waitForEngines(*main.EnginesPage));
     QCOMPARE(main.UpdateBox->isVisible(), opens);
     if (opens)
         QVERIFY(main.UpdateBox->x() >= main.frameGeometry().right());
@@ -128,6 +133,7 @@ void TestEngineStartup::missingDatamIstIsReported()
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/datam.ist"))));
     ScriptedDialogs dialogs;
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(dialogs.lastMessage().text, QStringLiteral("File cannot be opened."));
     QCOMPARE(main.ManualPage->model()->count(), 0);
@@ -146,6 +152,7 @@ void TestEngineStartup::startupMarksEveryType()
     QVERIFY(manual.open(QIODevice::ReadOnly));
     dir.write(QStringLiteral("data/datam.ist"), manual.readAll());
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     const EngineModel& model = *main.EnginesPage->model();
     QVERIFY(model.count() >= 84);
     long long expectedTotal = 0;
