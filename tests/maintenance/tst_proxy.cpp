@@ -14,6 +14,7 @@
 #include "submission/SubmissionRun.h"
 #include "tools/ImportWizardPage.h"
 #include "tools/TSpider.h"
+#include "support/EngineLoad.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
@@ -195,6 +196,7 @@ void TestProxy::throughTinyproxy()
     ScriptedDialogs dialogs;
     TSubmitMain window;
     window.show();
+    QVERIFY(waitForEngines(*window.EnginesPage));
     auto* projects = qobject_cast<ProjectListModel*>(window.SesList->model());
     QVERIFY(projects);
     auto submit = [&](int run) {
