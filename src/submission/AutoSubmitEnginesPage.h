@@ -43,14 +43,15 @@ public:
     // deleting engines and reloading are refused while it is.
     void setRunBusyQuery(std::function<bool()> query) { m_runBusy = std::move(query); }
     bool runBusy() const { return m_runBusy && m_runBusy(); }
-    // A load is running: the view and database still hold the previous list.
+    // A load is running (until its filter passes are done): deleting engines
+    // and starting a submission are refused meanwhile.
     bool listBusy() const { return m_load != nullptr; }
 
     // Starts filling the database from data.ist and rebuilding the view, in
     // units of work between events; at the end the marks are set by type and
     // databaseLoaded is emitted. Throws ListFileError when data.ist cannot be
-    // opened; an error later in the load is shown. Either way the view and
-    // database keep what they held. Returns false when refused (a run is
+    // opened; an error while reading later is shown. Either way the view
+    // and database keep what they held. Returns false when refused (a run is
     // busy, or a load is running already).
     bool LoadEngineDatabase();
     // Runs `work` once no load is running: now, or when the running load

@@ -15,6 +15,7 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -51,6 +52,7 @@ private slots:
     void missingDataIstIsReportedAndStartupGoesOn();
     void missingDatamIstIsReported();
     void startupMarksEveryType();
+    void updateDuringStartupLoadIsNotLost();
 };
 
 void TestEngineStartup::pagesSitInTheirTabs()
@@ -167,6 +169,28 @@ void TestEngineStartup::startupMarksEveryType()
     }
     QCOMPARE(main.EnginesPage->TotalDis->value(), expectedTotal);
     QVERIFY(main.ManualPage->ManLED->value() >= 12);
+}
+
+void TestEngineStartup::updateDuringStartupLoadIsNotLost()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/data.ist"), engineLines(12));
+    dir.write(QStringLiteral("data/datam.ist"), QByteArray());
+    ScriptedDialogs dialogs;
+    TSubmitMain main;
+    QVERIFY(main.EnginesPage->listBusy());
+    // The updater stores a new file (replaced, as SaveListToFile does) while the start-up load still reads the old.
+    dir.write(QStringLiteral("data/new.ist"), engineLines(3));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
+    QVERIFY(QFile::rename(dir.filePath(QStringLiteral("data/new.ist")), dir.filePath(QStringLiteral("data/data.ist"))));
+    emit main.UpdateBox->engineDatabaseChanged();
+    emit main.UpdateBox->engineFilterRequested();
+    QVERIFY(main.EnginesPage->listBusy());
+    QTRY_COMPARE_WITH_TIMEOUT(main.EnginesPage->database().count(), 3, 10000);
+    QVERIFY(waitForEngines(*main.EnginesPage));
+    QCOMPARE(main.EnginesPage->model()->count(), 3);
+    QCOMPARE(main.EnginesPage->TotalDis->value(), 3);
+    QVERIFY(dialogs.messages().isEmpty());
 }
 
 QTEST_MAIN(TestEngineStartup)
