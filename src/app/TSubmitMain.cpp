@@ -427,8 +427,7 @@ void TSubmitMain::wireMaintenance()
     });
     // A load still running (the start-up's) would refuse the reload: it waits for that one.
     connect(UpdateBox, &TUpdateBox::engineDatabaseChanged, this, [this] {
-        EnginesPage->whenSettled(this,
-                                 [this] { runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); }); });
+        EnginesPage->whenSettled(this, [this] { runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); }); });
     });
     connect(UpdateBox, &TUpdateBox::manualEnginesChanged, this, [this] {
         runCommand(this, [this] {
@@ -438,9 +437,8 @@ void TSubmitMain::wireMaintenance()
     });
     // After the reload the engines step asked for, when one runs.
     connect(UpdateBox, &TUpdateBox::engineFilterRequested, this, [this] {
-        EnginesPage->whenSettled(this, [this] {
-            runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); });
-        });
+        EnginesPage->whenSettled(
+            this, [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); }); });
     });
     connect(UpdateBox, &TUpdateBox::rankListChanged, RankingPage, &TRankingPage::loadRankList);
 }

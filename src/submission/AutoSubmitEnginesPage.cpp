@@ -5,9 +5,9 @@
 #include "EngineModel.h"
 #include "ListFile.h"
 
+#include "settings/ProgramPaths.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "settings/ProgramPaths.h"
 #include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 

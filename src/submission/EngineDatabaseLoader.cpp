@@ -158,10 +158,12 @@ void EngineDatabaseLoader::merge()
         if (m_a < m_mid && m_b < m_hi)
             return;
         std::copy(m_order.begin() + static_cast<std::ptrdiff_t>(m_a),
-                  m_order.begin() + static_cast<std::ptrdiff_t>(m_mid), m_buffer.begin() + static_cast<std::ptrdiff_t>(out));
+                  m_order.begin() + static_cast<std::ptrdiff_t>(m_mid),
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(out));
         out += m_mid - m_a;
         std::copy(m_order.begin() + static_cast<std::ptrdiff_t>(m_b),
-                  m_order.begin() + static_cast<std::ptrdiff_t>(m_hi), m_buffer.begin() + static_cast<std::ptrdiff_t>(out));
+                  m_order.begin() + static_cast<std::ptrdiff_t>(m_hi),
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(out));
         m_inPair = false;
         m_lo += 2 * m_width;
     }

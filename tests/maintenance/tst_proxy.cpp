@@ -12,8 +12,6 @@
 #include "submission/IndexNowKeyCheck.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
-#include "tools/ImportWizardPage.h"
-#include "tools/TSpider.h"
 #include "support/EngineLoad.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
@@ -21,6 +19,8 @@
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
 #include "support/TinyproxyPeer.h"
+#include "tools/ImportWizardPage.h"
+#include "tools/TSpider.h"
 
 #include <QBuffer>
 #include <QComboBox>

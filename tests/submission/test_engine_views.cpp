@@ -22,9 +22,9 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QProgressBar>
-#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -551,9 +551,8 @@ void TestEngineViews::loadOrder_data()
     QTest::newRow("twins in case: the first in the file stays")
         << QStringList{"beta=FFA|b|", "ALPHA=FFA|A|", "Beta=FFA|B|", "alpha=FFA|a|", "beta=FFA|b|"}
         << QStringList{"ALPHA=FFA|A|", "beta=FFA|b|"};
-    QTest::newRow("same name, other fields: both stay")
-        << QStringList{"Engine=FFA|second|", "ENGINE=FFA|first|"}
-        << QStringList{"ENGINE=FFA|first|", "Engine=FFA|second|"};
+    QTest::newRow("same name, other fields: both stay") << QStringList{"Engine=FFA|second|", "ENGINE=FFA|first|"}
+                                                        << QStringList{"ENGINE=FFA|first|", "Engine=FFA|second|"};
     QTest::newRow("exact duplicates far apart")
         << QStringList{"x=ENGINE|1|", "m=FFA|2|", "a=FFA|3|", "x=ENGINE|1|", "M=FFA|2|"}
         << QStringList{"a=FFA|3|", "m=FFA|2|", "x=ENGINE|1|"};
