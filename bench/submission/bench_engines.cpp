@@ -1,5 +1,6 @@
 // Loads a generated data.ist of 100,000 lines into the engine view with its
-// progress window (offscreen), then runs one filter pass and one recount.
+// progress window (offscreen), from the start of the load to databaseLoaded,
+// then runs one filter pass and one recount.
 // A posted event is re-posted as soon as it is answered, so the largest gap
 // between post and answer is how long the window was unresponsive. The floor
 // is `sort -f` on the same file, run in the same process.
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -24,7 +26,8 @@ namespace {
 constexpr int LineCount = 100000;
 constexpr double LoadTargetMs = 3000;
 constexpr double PassTargetMs = 1000;
-constexpr double LatencyTargetMs = 100;
+// The load returns to the event loop after every unit of about 10 ms.
+constexpr double LoadLatencyTargetMs = 30;
 
 const char* const kTypes[] = {"ENGINE",         "CLASSIFIED",         "FFA",        "BATCH->25",
                               "Custom->Engine", "Custom->Classified", "Custom->FFA"};
@@ -145,7 +148,14 @@ int main(int argc, char** argv)
     Probe probe;
     probe.start();
     bool loaded = false;
-    const double loadMs = timeMs([&] { loaded = page.LoadEngineDatabase(); });
+    // The load runs in units between events: from its start until databaseLoaded.
+    const double loadMs = timeMs([&] {
+        QEventLoop wait;
+        QObject::connect(&page, &AutoSubmitEnginesPage::databaseLoaded, &wait, &QEventLoop::quit);
+        loaded = page.LoadEngineDatabase();
+        if (loaded)
+            wait.exec();
+    });
     probe.stop();
     app.processEvents();
     const double loadLatency = probe.worstMs();
@@ -175,7 +185,7 @@ int main(int argc, char** argv)
     std::printf("LoadEngineDatabase (view, window, 3 passes) %8.1f ms   ratio to sort -f %.2f   %s (< %.0f ms)\n",
                 loadMs, loadMs / sortMs, verdict(loadMs < LoadTargetMs), LoadTargetMs);
     std::printf("  posted event answered %d times, worst wait %.1f ms   %s (< %.0f ms)\n", loadAnswers, loadLatency,
-                verdict(loadAnswers > 1 && loadLatency < LatencyTargetMs), LatencyTargetMs);
+                verdict(loadAnswers > 1 && loadLatency < LoadLatencyTargetMs), LoadLatencyTargetMs);
     std::printf("ApplyEngineFilter(All)         %8.1f ms   worst wait %.1f ms   %s (< %.0f ms)\n", filterMs,
                 filterLatency, verdict(filterMs < PassTargetMs), PassTargetMs);
     std::printf("RecountSelection               %8.1f ms   worst wait %.1f ms   %s (< %.0f ms)\n", recountMs,
@@ -183,6 +193,6 @@ int main(int argc, char** argv)
     std::printf("Total after load %lld, after All pass and recount %lld\n", totalAfterLoad, totalAfterRecount);
 
     const bool met = loadMs < LoadTargetMs && filterMs < PassTargetMs && recountMs < PassTargetMs && loadAnswers > 1 &&
-                     loadLatency < LatencyTargetMs;
+                     loadLatency < LoadLatencyTargetMs;
     return met ? 0 : 1;
 }

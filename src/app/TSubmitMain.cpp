@@ -335,8 +335,9 @@ void TSubmitMain::runStartup()
     runCommand(this, [this] { ReportsPage->setProgramDir(m_programDir, m_homeAddress); });
     // Step 7: report options and run settings.
     runCommand(this, [this] { readRunSettings(); });
-    // Step 8: the engine marks by type.
-    runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::All); });
+    // Step 8: the engine marks by type, on the rows step 5 fills.
+    EnginesPage->whenSettled(
+        this, [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::All); }); });
     // Step 9: the manual engines and their count.
     runCommand(this, [this] { ManualPage->LoadManualEngines(); });
     // Step 10: the project list from the project index.
@@ -424,16 +425,21 @@ void TSubmitMain::wireMaintenance()
         m_updateUser = user;
         m_updatePassword = password;
     });
-    connect(UpdateBox, &TUpdateBox::engineDatabaseChanged, this,
-            [this] { runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); }); });
+    // A load still running (the start-up's) would refuse the reload: it waits for that one.
+    connect(UpdateBox, &TUpdateBox::engineDatabaseChanged, this, [this] {
+        EnginesPage->whenSettled(this, [this] { runCommand(this, [this] { EnginesPage->LoadEngineDatabase(); }); });
+    });
     connect(UpdateBox, &TUpdateBox::manualEnginesChanged, this, [this] {
         runCommand(this, [this] {
             ManualPage->ClearManualEngines();
             ManualPage->LoadManualEngines();
         });
     });
-    connect(UpdateBox, &TUpdateBox::engineFilterRequested, this,
-            [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); }); });
+    // After the reload the engines step asked for, when one runs.
+    connect(UpdateBox, &TUpdateBox::engineFilterRequested, this, [this] {
+        EnginesPage->whenSettled(
+            this, [this] { runCommand(this, [this] { EnginesPage->ApplyEngineFilter(EngineFilter::Scope::Other); }); });
+    });
     connect(UpdateBox, &TUpdateBox::rankListChanged, RankingPage, &TRankingPage::loadRankList);
 }
 
@@ -610,12 +616,14 @@ void TSubmitMain::firstShow()
     // Step 3.
     update();
     // Step 4: a near-empty engine database opens the Database Update window
-    // beside the main window.
-    if (EnginesPage->database().count() < 10) {
-        UpdateBox->move(frameGeometry().topRight() + QPoint(4, 0));
-        UpdateBox->show();
-        UpdateBox->raise();
-    }
+    // beside the main window; judged on the loaded database.
+    EnginesPage->whenSettled(this, [this] {
+        if (EnginesPage->database().count() < 10) {
+            UpdateBox->move(frameGeometry().topRight() + QPoint(4, 0));
+            UpdateBox->show();
+            UpdateBox->raise();
+        }
+    });
 }
 
 void TSubmitMain::showPage(Page page, InnerPage inner)

@@ -1,30 +1,32 @@
 #include "AutoSubmitEnginesPage.h"
 
+#include "EngineDatabaseLoader.h"
 #include "EngineListView.h"
 #include "EngineModel.h"
 #include "ListFile.h"
 
+#include "settings/ProgramPaths.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/EventPacer.h"
-#include "settings/ProgramPaths.h"
 #include "ui/ProgressWindow.h"
 #include "ui/TCLEDLabel.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace {
 
-// How often long passes let pending events run.
-constexpr int EventIntervalMs = 15;
+// How long one unit of a load runs before events run again.
+constexpr int LoadUnitMs = 8;
+// Rows built between looks at the clock.
+constexpr int RowsPerSlice = 256;
 
 QCheckBox* makeBox(const QString& objectName, const QString& caption, bool checked, QWidget* parent)
 {
@@ -43,20 +45,19 @@ TCLEDLabel* makeCounter(const QString& objectName, QWidget* parent)
     return counter;
 }
 
-// Counts a load or pass in progress for its whole life, errors included.
-class DepthGuard
-{
-public:
-    explicit DepthGuard(int& depth) : m_depth(depth) { ++m_depth; }
-    ~DepthGuard() { --m_depth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-private:
-    int& m_depth;
-};
-
 } // namespace
+
+// A load in progress: the database being built, then its rows.
+struct AutoSubmitEnginesPage::Load
+{
+    // In order; each unit works on one stage.
+    enum class Stage { Read, Rows, Show, SearchEngines, FfaClassifieds, BatchSites };
+    Stage stage = Stage::Read;
+    std::unique_ptr<ProgressWindow> progress;
+    std::unique_ptr<EngineDatabaseLoader> loader;
+    EngineDatabase database;
+    QVector<EngineRow> rows;
+};
 
 AutoSubmitEnginesPage::AutoSubmitEnginesPage(QWidget* parent) : QWidget(parent)
 {
@@ -85,6 +86,11 @@ AutoSubmitEnginesPage::AutoSubmitEnginesPage(QWidget* parent) : QWidget(parent)
     connect(AdvListView2, &EngineListView::checkAreaClicked, m_model, &EngineModel::toggleByUser);
     connect(AdvListView2, &EngineListView::addressClicked, this,
             [](const QString& address) { Dialogs::openUrl(QUrl(address.trimmed())); });
+
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &AutoSubmitEnginesPage::loadUnit);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -169,49 +175,141 @@ bool AutoSubmitEnginesPage::LoadEngineDatabase()
                                         "stopping."));
         return false;
     }
-    if (m_loadDepth > 0)
+    if (m_load)
         return false;
-    DepthGuard loading(m_loadDepth);
 
-    // Step 1; the window goes when this function ends, also by an error.
-    auto progress = std::make_unique<ProgressWindow>(QStringLiteral("Please wait while database loads"), this);
-    progress->show();
-    EventPacer quiet(EventIntervalMs);
-    const auto quietTick = [&quiet] { quiet.tick(); };
+    auto load = std::make_unique<Load>();
+    // Step 1.
+    load->progress = std::make_unique<ProgressWindow>(QStringLiteral("Please wait while database loads"), this);
+    load->progress->show();
     // Step 2.
     emit databaseLoading();
-    // Step 3: read and sort into a new list first, so a file that cannot be
-    // read leaves the database and the view as they were.
-    EngineDatabase loaded;
-    loaded.load(dataFilePath(), quietTick);
-    m_database = std::move(loaded);
-    // Step 4.
-    m_model->clear();
-    const int lineCount = m_database.count();
-    progress->setMaximum(lineCount);
-    // Step 5: rows are gathered and handed to the model in one batch.
-    QVector<EngineRow> rows;
-    rows.reserve(lineCount);
-    int current = 0;
-    EventPacer pacer(EventIntervalMs, [&] {
-        if (current < rows.size())
-            progress->showItem(rows.at(current).name, current);
-        progress->setPosition(current);
-    });
-    for (current = 0; current < lineCount; ++current) {
-        rows.append(EngineRow::fromLine(m_database.line(current)));
-        pacer.tick();
-    }
-    // Step 6.
-    m_model->setRows(std::move(rows));
-    TotalDis->setValue(m_model->count());
-    progress.reset();
-    // Step 7.
-    ApplyEngineFilter(EngineFilter::Scope::SearchEngines);
-    ApplyEngineFilter(EngineFilter::Scope::FfaClassifieds);
-    ApplyEngineFilter(EngineFilter::Scope::BatchSites);
-    emit databaseLoaded();
+    // Step 3 opens the file now, so a file that cannot be opened is reported
+    // to the caller; the rest runs in units. The lines go into a new
+    // database first, so a file that cannot be read leaves the database and
+    // the view as they were.
+    load->loader = std::make_unique<EngineDatabaseLoader>(dataFilePath());
+    m_load = std::move(load);
+    m_loadTimer->start();
     return true;
+}
+
+void AutoSubmitEnginesPage::whenSettled(QObject* context, std::function<void()> work)
+{
+    if (!m_load) {
+        work();
+        return;
+    }
+    m_whenSettled.emplace_back(context, std::move(work));
+}
+
+void AutoSubmitEnginesPage::loadUnit()
+{
+    if (!m_load)
+        return;
+    Load& load = *m_load;
+    bool more = false;
+    const bool ok = runCommand(this, [&] {
+        switch (load.stage) {
+        case Load::Stage::Read:
+            more = readUnit(load);
+            break;
+        case Load::Stage::Rows:
+            more = rowsUnit(load);
+            break;
+        case Load::Stage::Show:
+            // Step 6: the view takes the new database and rows at once.
+            m_database = std::move(load.database);
+            m_model->setRows(std::move(load.rows));
+            TotalDis->setValue(m_model->count());
+            load.progress.reset();
+            break;
+        // Step 7, a whole pass per unit.
+        case Load::Stage::SearchEngines:
+            ApplyEngineFilter(EngineFilter::Scope::SearchEngines);
+            break;
+        case Load::Stage::FfaClassifieds:
+            ApplyEngineFilter(EngineFilter::Scope::FfaClassifieds);
+            break;
+        case Load::Stage::BatchSites:
+            ApplyEngineFilter(EngineFilter::Scope::BatchSites);
+            break;
+        }
+    });
+    if (!ok) {
+        // Reported above. Before the view took the new list it keeps what it held.
+        endLoad();
+        return;
+    }
+    if (!more)
+        load.stage = static_cast<Load::Stage>(static_cast<int>(load.stage) + 1);
+    if (load.stage > Load::Stage::BatchSites) {
+        finishLoad();
+        return;
+    }
+    m_loadTimer->start();
+}
+
+bool AutoSubmitEnginesPage::readUnit(Load& load)
+{
+    // Step 3.
+    QElapsedTimer clock;
+    clock.start();
+    while (load.loader->step()) {
+        if (clock.elapsed() >= LoadUnitMs)
+            return true;
+    }
+    load.database = load.loader->takeDatabase();
+    load.loader.reset();
+    // Step 4: the rows are gathered apart and handed to the view at the end.
+    load.rows.reserve(load.database.count());
+    load.progress->setMaximum(load.database.count());
+    return false;
+}
+
+bool AutoSubmitEnginesPage::rowsUnit(Load& load)
+{
+    // Step 5.
+    QElapsedTimer clock;
+    clock.start();
+    const int lineCount = load.database.count();
+    while (load.rows.size() < lineCount) {
+        const int end = qMin(lineCount, static_cast<int>(load.rows.size()) + RowsPerSlice);
+        for (int i = static_cast<int>(load.rows.size()); i < end; ++i)
+            load.rows.append(EngineRow::fromLine(load.database.line(i)));
+        if (clock.elapsed() >= LoadUnitMs)
+            break;
+    }
+    const int current = static_cast<int>(load.rows.size()) - 1;
+    if (current >= 0) {
+        load.progress->showItem(load.rows.at(current).name, current);
+        load.progress->setPosition(current);
+    }
+    return load.rows.size() < lineCount;
+}
+
+void AutoSubmitEnginesPage::finishLoad()
+{
+    emit databaseLoaded();
+    endLoad();
+}
+
+void AutoSubmitEnginesPage::endLoad()
+{
+    m_loadTimer->stop();
+    m_load.reset();
+    // Work started by a callback (another load) waits for that one.
+    auto waiting = std::move(m_whenSettled);
+    m_whenSettled.clear();
+    for (size_t i = 0; i < waiting.size(); ++i) {
+        if (m_load) {
+            for (size_t j = i; j < waiting.size(); ++j)
+                m_whenSettled.push_back(std::move(waiting[j]));
+            return;
+        }
+        if (waiting[i].first)
+            runCommand(this, waiting[i].second);
+    }
 }
 
 void AutoSubmitEnginesPage::ApplyEngineFilter(EngineFilter::Scope scope)

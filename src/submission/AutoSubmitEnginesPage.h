@@ -5,14 +5,20 @@
 
 #include <QWidget>
 
-#include <functional>
+#include <QPointer>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
+class EngineDatabaseLoader;
 class EngineListView;
 class EngineModel;
 class QAction;
 class QCheckBox;
 class QMenu;
 class QPushButton;
+class QTimer;
 class TCLEDLabel;
 
 // The "Auto Submit Engines" tab: the engine view AdvListView2 over the
@@ -37,13 +43,20 @@ public:
     // deleting engines and reloading are refused while it is.
     void setRunBusyQuery(std::function<bool()> query) { m_runBusy = std::move(query); }
     bool runBusy() const { return m_runBusy && m_runBusy(); }
-    // A load is letting events run.
-    bool listBusy() const { return m_loadDepth > 0; }
+    // A load is running (until its filter passes are done): deleting engines
+    // and starting a submission are refused meanwhile.
+    bool listBusy() const { return m_load != nullptr; }
 
-    // Fills the database from data.ist and rebuilds the view, then sets the
-    // marks by type. Throws ListFileError when data.ist cannot be read; the
-    // view and database keep what they held. Returns false when refused.
+    // Starts filling the database from data.ist and rebuilding the view, in
+    // units of work between events; at the end the marks are set by type and
+    // databaseLoaded is emitted. Throws ListFileError when data.ist cannot be
+    // opened; an error while reading later is shown. Either way the view
+    // and database keep what they held. Returns false when refused (a run is
+    // busy, or a load is running already).
     bool LoadEngineDatabase();
+    // Runs `work` once no load is running: now, or when the running load
+    // has ended, whether it loaded or failed. Dropped when `context` goes.
+    void whenSettled(QObject* context, std::function<void()> work);
     void ApplyEngineFilter(EngineFilter::Scope scope);
     void RecountSelection();
     void DeleteEngine1Click();
@@ -79,12 +92,21 @@ public slots:
     void AdvListView2CheckboxClick(int row);
 
 private:
+    struct Load;
+
     QWidget* createPanel();
     bool refuseWhileBusy();
+    void loadUnit();
+    bool readUnit(Load& load);
+    bool rowsUnit(Load& load);
+    void finishLoad();
+    void endLoad();
 
     QString m_programDir;
     EngineDatabase m_database;
     EngineModel* m_model = nullptr;
     std::function<bool()> m_runBusy;
-    int m_loadDepth = 0;
+    std::unique_ptr<Load> m_load;
+    QTimer* m_loadTimer = nullptr;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_whenSettled;
 };

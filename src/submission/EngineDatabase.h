@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QCollator>
 #include <QHash>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 // The auto-submit engine lines in memory: kept sorted by case-insensitive,
 // locale-aware comparison of the whole line, a line that compares equal to
@@ -13,20 +12,18 @@
 class EngineDatabase
 {
 public:
-    using Tick = std::function<void()>;
-
     int count() const { return static_cast<int>(m_lines.size()); }
     const QStringList& lines() const { return m_lines; }
     QString line(int index) const { return m_lines.value(index); }
 
-    // Replaces the lines with `lines`, sorted and without duplicates. `tick`
-    // is called now and then so a long sort can let pending events run.
-    void setLines(const QStringList& lines, const Tick& tick = {});
+    // Replaces the lines with `lines`, sorted and without duplicates.
+    void setLines(const QStringList& lines);
     void clear();
 
     // Loads data.ist (throws ListFileError when unreadable; the lines held
-    // stay as they were) and writes it back.
-    void load(const QString& path, const Tick& tick = {});
+    // stay as they were) and writes it back. EngineDatabaseLoader does the
+    // same load in bounded steps.
+    void load(const QString& path);
     void save(const QString& path) const;
 
     // Position of the first line whose name matches without regard to case,
@@ -43,7 +40,14 @@ public:
     static int compareLines(const QString& a, const QString& b);
 
 private:
-    void rebuildIndex(const Tick& tick = {});
+    friend class EngineDatabaseLoader;
+
+    // The collator of the order; the C locale's compares folded text.
+    static QCollator lineCollator();
+    static bool collatorIsC(const QCollator& collator);
+    void rebuildIndex();
+    // Adds line `index` to the name index when its name is not there yet.
+    void indexLine(int index);
     static QString nameKey(const QString& name);
 
     QStringList m_lines;

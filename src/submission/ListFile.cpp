@@ -21,7 +21,7 @@ ListFileError ListFileError::writeFailure(const QString& path)
     return ListFileError(QStringLiteral("Unable to write to %1").arg(path), path);
 }
 
-QStringList splitListLines(const QString& text, const std::function<void()>& tick)
+QStringList splitListLines(const QString& text)
 {
     QStringList lines;
     const QChar* data = text.constData();
@@ -38,8 +38,6 @@ QStringList splitListLines(const QString& text, const std::function<void()>& tic
         if (c == u'\r' && i + 1 < size && data[i + 1].unicode() == u'\n')
             ++i;
         start = ++i;
-        if (tick && (lines.size() & 0xFFF) == 0)
-            tick();
     }
     if (start < size)
         lines.append(text.mid(start));
@@ -48,7 +46,8 @@ QStringList splitListLines(const QString& text, const std::function<void()>& tic
 
 namespace {
 
-constexpr qsizetype ChunkBytes = 1 << 20;
+// A piece small enough to read, or to decode and split, in a few milliseconds.
+constexpr qsizetype ChunkBytes = 128 * 1024;
 
 // Where the next chunk ends: just after a line ending at or past `from`, so a
 // chunk never splits a character or a CR LF pair; the rest when none.
@@ -66,55 +65,84 @@ qsizetype chunkEnd(QByteArrayView bytes, qsizetype from)
 
 } // namespace
 
-void LoadListFromFile(const QString& path, QStringList& list, const std::function<void()>& tick)
+ListFileReader::ListFileReader(const QString& path) : m_path(path), m_file(std::make_unique<QFile>())
 {
-    QFile file;
     QString reason;
-    if (!UserFile::open(file, path, &reason))
+    if (!UserFile::open(*m_file, path, &reason))
         throw ListFileError::readFailure(path, reason);
-    // Read, decode and split a chunk at a time so a long file lets events run
-    // in between. The text is UTF-8 when the whole file is valid UTF-8, else
-    // Latin-1, as decodeText decides for a whole file.
-    QByteArray bytes;
-    bytes.reserve(qMax<qint64>(0, file.size()));
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(ChunkBytes);
-        if (chunk.isEmpty() && file.error() != QFileDevice::NoError)
-            break;
-        bytes.append(chunk);
-        if (tick)
-            tick();
+    m_bytes.reserve(qMax<qint64>(0, m_file->size()));
+}
+
+ListFileReader::~ListFileReader() = default;
+
+bool ListFileReader::step()
+{
+    switch (m_phase) {
+    case Phase::Read:
+        readChunk();
+        break;
+    case Phase::Split:
+        splitChunk();
+        break;
+    case Phase::Done:
+        break;
     }
-    if (file.error() != QFileDevice::NoError)
-        throw ListFileError::readFailure(path, file.errorString());
-    file.close();
+    return m_phase != Phase::Done;
+}
 
-    QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
-    QList<qsizetype> cuts{0};
-    while (cuts.last() < view.size())
-        cuts.append(chunkEnd(view, cuts.last() + ChunkBytes));
+void ListFileReader::readChunk()
+{
+    if (!m_file->atEnd()) {
+        const QByteArray chunk = m_file->read(ChunkBytes);
+        if (chunk.isEmpty() && m_file->error() != QFileDevice::NoError)
+            throw ListFileError::readFailure(m_path, m_file->errorString());
+        m_bytes.append(chunk);
+        return;
+    }
+    if (m_file->error() != QFileDevice::NoError)
+        throw ListFileError::readFailure(m_path, m_file->errorString());
+    m_file.reset();
+    if (QByteArrayView(m_bytes).startsWith("\xEF\xBB\xBF"))
+        m_position = 3;
+    m_phase = m_position < m_bytes.size() ? Phase::Split : Phase::Done;
+}
 
-    QStringList texts;
-    bool utf8 = true;
-    for (qsizetype i = 1; i < cuts.size() && utf8; ++i) {
+void ListFileReader::splitChunk()
+{
+    // The text is UTF-8 when the whole file is valid UTF-8, else Latin-1, as
+    // decodeText decides for a whole file: a chunk that is not UTF-8 starts
+    // the split over in Latin-1.
+    const QByteArrayView view(m_bytes);
+    const qsizetype end = chunkEnd(view, m_position + ChunkBytes);
+    const QByteArrayView chunk = view.sliced(m_position, end - m_position);
+    QString text;
+    if (m_latin1) {
+        text = QString::fromLatin1(chunk);
+    } else {
         QStringDecoder decoder(QStringDecoder::Utf8,
                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        texts.append(decoder.decode(view.sliced(cuts[i - 1], cuts[i] - cuts[i - 1])));
-        utf8 = !decoder.hasError();
-        if (tick)
-            tick();
+        text = decoder.decode(chunk);
+        if (decoder.hasError()) {
+            m_latin1 = true;
+            m_lines.clear();
+            m_position = view.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+            return;
+        }
     }
-    if (!utf8) {
-        texts.clear();
-        for (qsizetype i = 1; i < cuts.size(); ++i)
-            texts.append(QString::fromLatin1(view.sliced(cuts[i - 1], cuts[i] - cuts[i - 1])));
+    m_lines.append(splitListLines(text));
+    m_position = end;
+    if (m_position >= m_bytes.size()) {
+        m_bytes = QByteArray();
+        m_phase = Phase::Done;
     }
-    QStringList lines;
-    for (const QString& text : texts)
-        lines.append(splitListLines(text, tick));
-    list = lines;
+}
+
+void LoadListFromFile(const QString& path, QStringList& list)
+{
+    ListFileReader reader(path);
+    while (reader.step()) {
+    }
+    list = reader.takeLines();
 }
 
 void SaveListToFile(const QStringList& list, const QString& path)

@@ -69,6 +69,16 @@ SubmissionRun::~SubmissionRun()
     delete m_progress;
 }
 
+void SubmissionRun::Button6Click()
+{
+    if (m_engines->listBusy()) {
+        Dialogs::warning(m_dialogParent, QStringLiteral("Engine List Busy"),
+                         QStringLiteral("A submission cannot start while the engine list is being updated."));
+        return;
+    }
+    m_controller.submit();
+}
+
 void SubmissionRun::setButtons(bool submitEnabled, bool stopEnabled)
 {
     m_engines->Button6->setEnabled(submitEnabled);

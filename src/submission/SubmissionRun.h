@@ -55,7 +55,8 @@ public:
     void writeReport();
 
 public slots:
-    void Button6Click() { m_controller.submit(); }
+    // Refused while the engine list is being loaded: the run would queue rows the load replaces.
+    void Button6Click();
     void Button7Click() { m_controller.stop(); }
     void PumpSubmissions() { m_controller.PumpSubmissions(); }
     void ResetEngineResults() { m_controller.ResetEngineResults(); }

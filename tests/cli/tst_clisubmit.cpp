@@ -6,14 +6,15 @@
 #include "projects/ProjectListModel.h"
 #include "sandbox/SandboxServer.h"
 #include "settings/IniFile.h"
-#include "settings/ProgramSettings.h"
 #include "settings/ProgramDirLock.h"
+#include "settings/ProgramSettings.h"
 #include "submission/AutoSubmitEnginesPage.h"
 #include "submission/EngineModel.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/ReportWriter.h"
 #include "submission/SubmissionRun.h"
 #include "submission/TReportsPage.h"
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 #include "ui/TCLEDLabel.h"
@@ -155,7 +156,7 @@ void TestCliSubmit::sameAsTheWindow()
         TReportsPage reports;
         SubmissionRun run{&page, &projects, &live, &reports};
         page.setProgramDir(f.dir.path());
-        QVERIFY(page.LoadEngineDatabase());
+        QVERIFY(loadEngines(page));
         projects.setNames({QStringLiteral("mysite")});
         projects.setChecked(0, true);
         reports.setProgramDir(f.dir.path(), QStringLiteral("http://home.example"));

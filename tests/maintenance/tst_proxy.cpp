@@ -12,14 +12,15 @@
 #include "submission/IndexNowKeyCheck.h"
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
-#include "tools/ImportWizardPage.h"
-#include "tools/TSpider.h"
+#include "support/EngineLoad.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
 #include "support/TestCertificates.h"
 #include "support/TinyproxyPeer.h"
+#include "tools/ImportWizardPage.h"
+#include "tools/TSpider.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -195,6 +196,7 @@ void TestProxy::throughTinyproxy()
     ScriptedDialogs dialogs;
     TSubmitMain window;
     window.show();
+    QVERIFY(waitForEngines(*window.EnginesPage));
     auto* projects = qobject_cast<ProjectListModel*>(window.SesList->model());
     QVERIFY(projects);
     auto submit = [&](int run) {

@@ -8,6 +8,7 @@
 #include "submission/EngineModel.h"
 #include "submission/ManualEngineModel.h"
 #include "submission/ManualEnginesPage.h"
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
@@ -354,6 +355,8 @@ void TestUpdateBox::mainWindowReloadsViews()
     ScriptedDialogs dialogs;
     TSubmitMain window;
     window.UpdateBox->Button1Click();
+    // The reload runs in units; the filter the update asked for runs after it.
+    QVERIFY(waitForEngines(*window.EnginesPage));
     EngineModel* engines = window.EnginesPage->model();
     QStringList names;
     for (int row = 0; row < engines->count(); ++row)

@@ -94,8 +94,7 @@ void TestEngineLines::splitLines()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
-    int ticks = 0;
-    QCOMPARE(splitListLines(text, [&ticks] { ++ticks; }), lines);
+    QCOMPARE(splitListLines(text), lines);
 }
 
 void TestEngineLines::loadListFromFile()
@@ -147,11 +146,16 @@ void TestEngineLines::loadListFromLargeFile()
     TempProgramDir dir;
     dir.write(QStringLiteral("data/big.ist"), bytes);
     QStringList list;
-    int ticks = 0;
-    LoadListFromFile(dir.filePath(QStringLiteral("data/big.ist")), list, [&ticks] { ++ticks; });
+    LoadListFromFile(dir.filePath(QStringLiteral("data/big.ist")), list);
     QCOMPARE(list.size(), expected.size());
     QCOMPARE(list, expected);
-    QVERIFY(ticks > 3);
+    // Read in steps, the file gives the same lines.
+    ListFileReader reader(dir.filePath(QStringLiteral("data/big.ist")));
+    int steps = 1;
+    while (reader.step())
+        ++steps;
+    QVERIFY2(steps > 12, qPrintable(QString::number(steps)));
+    QCOMPARE(reader.takeLines(), expected);
 }
 
 void TestEngineLines::loadListFromMissingFile()

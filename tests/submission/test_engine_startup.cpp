@@ -7,6 +7,7 @@
 #include "submission/ManualEngineModel.h"
 #include "submission/ManualEnginesPage.h"
 
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 
@@ -14,6 +15,7 @@
 #include "ui/TCLEDLabel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -50,6 +52,7 @@ private slots:
     void missingDataIstIsReportedAndStartupGoesOn();
     void missingDatamIstIsReported();
     void startupMarksEveryType();
+    void updateDuringStartupLoadIsNotLost();
 };
 
 void TestEngineStartup::pagesSitInTheirTabs()
@@ -58,6 +61,7 @@ void TestEngineStartup::pagesSitInTheirTabs()
     dir.write(QStringLiteral("data/data.ist"), engineLines(12));
     dir.write(QStringLiteral("data/datam.ist"), "A,http://a/,http://a/s\r\n");
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     auto* engines = main.TabSheet2->findChild<EngineListView*>(QStringLiteral("AdvListView2"));
     auto* manual = main.TabSheet3->findChild<EngineListView*>(QStringLiteral("AdvListView1"));
     QVERIFY(engines);
@@ -91,8 +95,11 @@ void TestEngineStartup::firstShowOpensUpdateBox()
     ScriptedDialogs dialogs;
     TSubmitMain main;
     QVERIFY(!main.UpdateBox->isVisible());
+    // Shown while the database still loads: the window is judged on the loaded one.
+    QVERIFY(main.EnginesPage->listBusy());
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QVERIFY(waitForEngines(*main.EnginesPage));
     QCOMPARE(main.UpdateBox->isVisible(), opens);
     if (opens)
         QVERIFY(main.UpdateBox->x() >= main.frameGeometry().right());
@@ -128,6 +135,7 @@ void TestEngineStartup::missingDatamIstIsReported()
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/datam.ist"))));
     ScriptedDialogs dialogs;
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(dialogs.lastMessage().text, QStringLiteral("File cannot be opened."));
     QCOMPARE(main.ManualPage->model()->count(), 0);
@@ -146,6 +154,7 @@ void TestEngineStartup::startupMarksEveryType()
     QVERIFY(manual.open(QIODevice::ReadOnly));
     dir.write(QStringLiteral("data/datam.ist"), manual.readAll());
     TSubmitMain main;
+    QVERIFY(waitForEngines(*main.EnginesPage));
     const EngineModel& model = *main.EnginesPage->model();
     QVERIFY(model.count() >= 84);
     long long expectedTotal = 0;
@@ -160,6 +169,28 @@ void TestEngineStartup::startupMarksEveryType()
     }
     QCOMPARE(main.EnginesPage->TotalDis->value(), expectedTotal);
     QVERIFY(main.ManualPage->ManLED->value() >= 12);
+}
+
+void TestEngineStartup::updateDuringStartupLoadIsNotLost()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/data.ist"), engineLines(12));
+    dir.write(QStringLiteral("data/datam.ist"), QByteArray());
+    ScriptedDialogs dialogs;
+    TSubmitMain main;
+    QVERIFY(main.EnginesPage->listBusy());
+    // The updater stores a new file (replaced, as SaveListToFile does) while the start-up load still reads the old.
+    dir.write(QStringLiteral("data/new.ist"), engineLines(3));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
+    QVERIFY(QFile::rename(dir.filePath(QStringLiteral("data/new.ist")), dir.filePath(QStringLiteral("data/data.ist"))));
+    emit main.UpdateBox->engineDatabaseChanged();
+    emit main.UpdateBox->engineFilterRequested();
+    QVERIFY(main.EnginesPage->listBusy());
+    QTRY_COMPARE_WITH_TIMEOUT(main.EnginesPage->database().count(), 3, 10000);
+    QVERIFY(waitForEngines(*main.EnginesPage));
+    QCOMPARE(main.EnginesPage->model()->count(), 3);
+    QCOMPARE(main.EnginesPage->TotalDis->value(), 3);
+    QVERIFY(dialogs.messages().isEmpty());
 }
 
 QTEST_MAIN(TestEngineStartup)

@@ -1,12 +1,14 @@
 // The engine models, the "Auto Submit Engines" and "Manual Engines" pages:
 // loading, filters, totals, clicks, Delete Engine and the manual list.
 #include "submission/AutoSubmitEnginesPage.h"
+#include "submission/EngineLine.h"
 #include "submission/EngineListView.h"
 #include "submission/EngineModel.h"
 #include "submission/ListFile.h"
 #include "submission/ManualEngineModel.h"
 #include "submission/ManualEnginesPage.h"
 
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempProgramDir.h"
 
@@ -17,11 +19,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QProgressBar>
-#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -104,6 +107,9 @@ private slots:
     void badBatchCountNeverStopsAPass();
     void recountMatchesFilter();
     void loadLetsEventsRun();
+    void loadOrder_data();
+    void loadOrder();
+    void loadIsExclusive();
     void loadFailureKeepsViewAndRemovesWindow();
     void loadRefusedWhileRunBusy();
 
@@ -291,7 +297,7 @@ void TestEngineViews::loadShowsColumns()
               lines({"Full=FFA|http://full/|", "Short=FFA|http://short/", "Zed=ENGINE|http://zed/|x|"}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     const EngineModel& model = *page.model();
     QCOMPARE(model.count(), 3);
     QCOMPARE(model.data(model.index(0, EngineModel::EnginesColumn)).toString(), QStringLiteral("Full"));
@@ -323,10 +329,10 @@ void TestEngineViews::loadOfEmptyFile()
     dir.write(QStringLiteral("data/data.ist"), lines({"Old=FFA|x|"}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QCOMPARE(page.TotalDis->value(), 1);
     dir.write(QStringLiteral("data/data.ist"), QByteArray());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QCOMPARE(page.model()->count(), 0);
     QCOMPARE(page.database().count(), 0);
     QCOMPARE(page.TotalDis->text(), QStringLiteral("0"));
@@ -354,7 +360,7 @@ void TestEngineViews::startupMarks()
     dir.write(QStringLiteral("data/data.ist"), lines(kEveryType));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     // The load's own passes leave the classifieds box's rows alone; the
     // start-up's pass with scope All then marks them too.
     if (name != QLatin1String("b-classified"))
@@ -373,7 +379,7 @@ void TestEngineViews::filterScopes()
     dir.write(QStringLiteral("data/data.ist"), lines(kEveryType));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.ApplyEngineFilter(EngineFilter::Scope::All);
     EngineModel& model = *page.model();
     // A mark set by hand on an unknown type survives every pass.
@@ -426,7 +432,7 @@ void TestEngineViews::batchTotals()
                                                       engineLine(QStringLiteral("ffa2"), QStringLiteral("FFA"))}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QCOMPARE(page.TotalDis->value(), 27);
     QTest::mouseClick(page.BitCheckBox7, Qt::LeftButton);
     QVERIFY(!checkedByName(*page.model(), QStringLiteral("big")));
@@ -449,7 +455,7 @@ void TestEngineViews::badBatchCountNeverStopsAPass()
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QVERIFY(dialogs.messages().isEmpty());
     // The bad row counts 1 and the rows after it are still marked.
     QVERIFY(checkedByName(*page.model(), QStringLiteral("b-ffa")));
@@ -468,7 +474,7 @@ void TestEngineViews::recountMatchesFilter()
     dir.write(QStringLiteral("data/data.ist"), lines(list));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     for (QCheckBox* box : {page.BitCheckBox4, page.BitCheckBox6, page.BitCheckBox7, page.BitCheckBox4}) {
         QTest::mouseClick(box, Qt::LeftButton);
         const long long byFilter = page.TotalDis->value();
@@ -485,6 +491,7 @@ void TestEngineViews::loadLetsEventsRun()
         data +=
             engineLine(QStringLiteral("engine%1").arg(19999 - i), i % 2 ? QStringLiteral("FFA") : "ENGINE") + "\r\n";
     dir.write(QStringLiteral("data/data.ist"), data);
+    ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
     bool ranDuringLoad = false;
@@ -498,13 +505,143 @@ void TestEngineViews::loadLetsEventsRun()
                           windows.first()->windowTitle() == QStringLiteral("Please wait while database loads");
         },
         Qt::QueuedConnection);
+    // A precise 10 ms timer: the longest gap between its ticks is the longest the window stood still.
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    int ticks = 0;
+    int gaugeMoves = 0;
+    connect(&ticker, &QTimer::timeout, &page, [&] {
+        longestGapMs = qMax(longestGapMs, sinceTick.restart());
+        ++ticks;
+        const QList<ProgressWindow*> windows = progressWindows();
+        if (windows.size() == 1 && windows.first()->Gauge1->value() > 0)
+            ++gaugeMoves;
+    });
+    QSignalSpy loaded(&page, &AutoSubmitEnginesPage::databaseLoaded);
     QVERIFY(page.LoadEngineDatabase());
+    sinceTick.start();
+    ticker.start();
+    QVERIFY(loaded.wait(60000));
+    ticker.stop();
     QVERIFY(ranDuringLoad);
     QVERIFY(windowShown);
+    QVERIFY2(ticks > 2, qPrintable(QString::number(ticks)));
+    QVERIFY(gaugeMoves > 0);
+    QVERIFY2(longestGapMs < 100, qPrintable(QStringLiteral("longest gap %1 ms").arg(longestGapMs)));
     QVERIFY(progressWindows().isEmpty());
+    QVERIFY(!page.listBusy());
     QCOMPARE(page.model()->count(), 20000);
     QCOMPARE(page.model()->engineName(0), QStringLiteral("engine0"));
+    // Whole lines compare: "engine9=" sorts after "engine9999=".
+    QCOMPARE(page.model()->engineName(19999), QStringLiteral("engine9"));
     QCOMPARE(page.TotalDis->value(), 10000);
+    QVERIFY(dialogs.calls().isEmpty());
+}
+
+void TestEngineViews::loadOrder_data()
+{
+    QTest::addColumn<QStringList>("file");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty") << QStringList() << QStringList();
+    QTest::newRow("sorted without case") << QStringList{"beta=FFA|b|", "Alpha=FFA|a|", "gamma=FFA|g|"}
+                                         << QStringList{"Alpha=FFA|a|", "beta=FFA|b|", "gamma=FFA|g|"};
+    QTest::newRow("twins in case: the first in the file stays")
+        << QStringList{"beta=FFA|b|", "ALPHA=FFA|A|", "Beta=FFA|B|", "alpha=FFA|a|", "beta=FFA|b|"}
+        << QStringList{"ALPHA=FFA|A|", "beta=FFA|b|"};
+    QTest::newRow("same name, other fields: both stay") << QStringList{"Engine=FFA|second|", "ENGINE=FFA|first|"}
+                                                        << QStringList{"ENGINE=FFA|first|", "Engine=FFA|second|"};
+    QTest::newRow("exact duplicates far apart")
+        << QStringList{"x=ENGINE|1|", "m=FFA|2|", "a=FFA|3|", "x=ENGINE|1|", "M=FFA|2|"}
+        << QStringList{"a=FFA|3|", "m=FFA|2|", "x=ENGINE|1|"};
+    // Many runs and merge passes, with twins in every case landing in other runs.
+    QStringList many;
+    QStringList manyExpected;
+    for (int i = 0; i < 3000; ++i) {
+        const int id = (i * 7919) % 3000;
+        const QString line = QStringLiteral("Engine %1=FFA|http://s/%1|").arg(id, 4, 10, QLatin1Char('0'));
+        many << line;
+        if (i % 3 == 0)
+            many << line.toUpper();
+        if (i % 5 == 0)
+            many << line.toLower();
+    }
+    for (int id = 0; id < 3000; ++id)
+        manyExpected << QStringLiteral("Engine %1=FFA|http://s/%1|").arg(id, 4, 10, QLatin1Char('0'));
+    QTest::newRow("3000 lines and 1600 twins") << many << manyExpected;
+}
+
+// The load in units gives the order and the duplicates a whole sort gives.
+void TestEngineViews::loadOrder()
+{
+    QFETCH(QStringList, file);
+    QFETCH(QStringList, expected);
+    TempProgramDir dir;
+    QByteArray bytes;
+    for (const QString& line : file)
+        bytes += line.toUtf8() + "\r\n";
+    dir.write(QStringLiteral("data/data.ist"), bytes);
+    // The whole sort: stable by the database's comparison, then a line equal to the one kept before it dropped.
+    QStringList whole = file;
+    std::stable_sort(whole.begin(), whole.end(),
+                     [](const QString& a, const QString& b) { return EngineDatabase::compareLines(a, b) < 0; });
+    QStringList unique;
+    for (const QString& line : whole) {
+        if (unique.isEmpty() || EngineDatabase::compareLines(unique.last(), line) != 0)
+            unique << line;
+    }
+    QCOMPARE(unique, expected);
+
+    AutoSubmitEnginesPage page;
+    page.setProgramDir(dir.path());
+    QVERIFY(loadEngines(page));
+    QCOMPARE(page.database().lines(), expected);
+    QCOMPARE(page.model()->count(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QString name = EngineLine::nameOf(expected.at(i));
+        QCOMPARE(page.model()->engineName(i), name);
+        // The name index points at the first line of that name in the new order.
+        int first = i;
+        while (first > 0 && EngineLine::nameOf(expected.at(first - 1)).compare(name, Qt::CaseInsensitive) == 0)
+            --first;
+        QCOMPARE(page.database().indexOf(name), first);
+    }
+}
+
+void TestEngineViews::loadIsExclusive()
+{
+    TempProgramDir dir;
+    dir.write(QStringLiteral("data/data.ist"), lines({"Old=FFA|x|", "Older=FFA|y|"}));
+    ScriptedDialogs dialogs;
+    AutoSubmitEnginesPage page;
+    page.setProgramDir(dir.path());
+    QVERIFY(loadEngines(page));
+    dir.write(QStringLiteral("data/data.ist"), lines({"New=FFA|n|"}));
+    QSignalSpy loaded(&page, &AutoSubmitEnginesPage::databaseLoaded);
+    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(page.listBusy());
+    bool settledLate = false;
+    page.whenSettled(&page, [&] { settledLate = page.database().count() == 1 && !page.listBusy(); });
+    QVERIFY(!settledLate);
+    // A second load is refused; until the end the view and database keep the old list.
+    QVERIFY(!page.LoadEngineDatabase());
+    QCOMPARE(page.database().count(), 2);
+    QCOMPARE(page.model()->count(), 2);
+    page.AdvListView2->selectRow(0);
+    page.DeleteEngine1->trigger();
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(dialogs.lastMessage().caption, QStringLiteral("Engine List Busy"));
+    QCOMPARE(page.model()->count(), 2);
+    QVERIFY(loaded.wait(10000));
+    QVERIFY(settledLate);
+    QCOMPARE(page.model()->count(), 1);
+    QCOMPARE(page.model()->engineName(0), QStringLiteral("New"));
+    // Once settled, work runs at once.
+    bool ranNow = false;
+    page.whenSettled(&page, [&] { ranNow = true; });
+    QVERIFY(ranNow);
 }
 
 void TestEngineViews::loadFailureKeepsViewAndRemovesWindow()
@@ -513,14 +650,17 @@ void TestEngineViews::loadFailureKeepsViewAndRemovesWindow()
     dir.write(QStringLiteral("data/data.ist"), lines({"Kept=FFA|x|"}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("data/data.ist"))));
+    bool settled = false;
     try {
         page.LoadEngineDatabase();
         QFAIL("no error for a missing data.ist");
     } catch (const ListFileError& e) {
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("data/data.ist")));
     }
+    page.whenSettled(&page, [&] { settled = true; });
+    QVERIFY(settled);
     QVERIFY(progressWindows().isEmpty());
     QCOMPARE(page.model()->count(), 1);
     QCOMPARE(page.database().count(), 1);
@@ -562,7 +702,7 @@ void TestEngineViews::changedRowsArePainted()
     AutoSubmitEnginesPage page;
     page.resize(600, 300);
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     EngineListView* view = page.AdvListView2;
@@ -599,7 +739,7 @@ void TestEngineViews::checkAreaClickToggles()
     AutoSubmitEnginesPage page;
     page.resize(600, 300);
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     EngineListView* view = page.AdvListView2;
@@ -636,7 +776,7 @@ void TestEngineViews::addressCellsOpen()
     AutoSubmitEnginesPage page;
     page.resize(600, 300);
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     EngineListView* view = page.AdvListView2;
@@ -665,7 +805,7 @@ void TestEngineViews::deleteEngineRewritesFile()
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QCOMPARE(page.TotalDis->value(), 12);
     page.AdvListView2->selectRow(1); // "b"
     page.DeleteEngine1->trigger();
@@ -683,7 +823,7 @@ void TestEngineViews::deleteEngineRemovesTheSelectedTwin()
     dir.write(QStringLiteral("data/data.ist"), lines({"Twin=FFA|http://first/|", "TWIN=FFA|http://second/|"}));
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     QCOMPARE(page.model()->count(), 2);
     const int second = page.model()->row(0).siteUrl == QStringLiteral("http://second/") ? 0 : 1;
     page.AdvListView2->selectRow(second);
@@ -701,7 +841,7 @@ void TestEngineViews::deleteEngineWithoutSelection()
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.DeleteEngine1->trigger();
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(dialogs.lastMessage().caption, QStringLiteral("No Item"));
@@ -720,7 +860,7 @@ void TestEngineViews::deleteEngineRefusedWhileRunBusy()
     ScriptedDialogs dialogs;
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     bool busy = true;
     page.setRunBusyQuery([&busy] { return busy; });
     page.AdvListView2->selectRow(0);

@@ -9,6 +9,7 @@
 #include "submission/IndexNowKeyCheck.h"
 #include "submission/IndexNowRequest.h"
 #include "submission/RunProject.h"
+#include "support/EngineLoad.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
@@ -108,7 +109,7 @@ void TestIndexNow::filterFollowsSearchEngines()
                                                "Engine=ENGINE|http://e/|http://e/add|\r\nLinks=FFA|http://f/|x|\r\n");
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     page.ApplyEngineFilter(EngineFilter::Scope::All);
     EngineModel& model = *page.model(); // rows: Bing, Engine, Links
     // Unchecked at start, as the search engines are; counted as 1.

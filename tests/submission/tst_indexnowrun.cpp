@@ -9,6 +9,7 @@
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
 #include "submission/TReportsPage.h"
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
@@ -115,7 +116,7 @@ void TestIndexNowRun::mixedRun()
 
     AutoSubmitEnginesPage page;
     page.setProgramDir(dir.path());
-    QVERIFY(page.LoadEngineDatabase());
+    QVERIFY(loadEngines(page));
     for (int row = 0; row < page.model()->count(); ++row)
         page.model()->setChecked(row, true);
     ProjectListModel projectList;

@@ -5,6 +5,7 @@
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
 #include "submission/TReportsPage.h"
+#include "support/EngineLoad.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
 #include "support/TempProgramDir.h"
@@ -36,7 +37,7 @@ struct RunFixture
         }
         dir.write(QStringLiteral("data/data.ist"), lines);
         page.setProgramDir(dir.path());
-        page.LoadEngineDatabase();
+        QVERIFY(loadEngines(page));
         for (int row = 0; row < page.model()->count(); ++row)
             page.model()->setChecked(row, true);
         projects.setNames({project});

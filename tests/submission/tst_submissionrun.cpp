@@ -7,6 +7,7 @@
 #include "submission/LiveSubmitter.h"
 #include "submission/SubmissionRun.h"
 #include "submission/TReportsPage.h"
+#include "support/EngineLoad.h"
 #include "support/NginxPeer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedServer.h"
@@ -73,7 +74,7 @@ public:
                           p.toUtf8() + "\r\nemail=me@" + p.toUtf8() + ".example\r\n");
 
         page.setProgramDir(dir.path());
-        page.LoadEngineDatabase();
+        QVERIFY(loadEngines(page));
         for (int row = 0; row < page.model()->count(); ++row)
             page.model()->setChecked(row, true);
         projectList.setNames(projects);
@@ -153,6 +154,7 @@ class TestSubmissionRun : public QObject
     Q_OBJECT
 
 private slots:
+    void submitRefusedWhileLoading();
     void classify_data();
     void classify();
     void resultClassesEndToEnd();
@@ -580,6 +582,26 @@ void TestSubmissionRun::noProjectChecked()
     QCOMPARE(f.run.mode(), SubmissionRun::Mode::Idle);
     QTest::qWait(20);
     QVERIFY(f.logLines().isEmpty());
+}
+
+void TestSubmissionRun::submitRefusedWhileLoading()
+{
+    // A run started during a reload would queue the rows the reload replaces.
+    RunFixture f(okEngines(3, QStringLiteral("/ok")));
+    f.reports.GenReportCk->setChecked(false);
+    QSignalSpy loaded(&f.page, &AutoSubmitEnginesPage::databaseLoaded);
+    QVERIFY(f.page.LoadEngineDatabase());
+    f.run.Button6Click();
+    QVERIFY(!f.run.busy());
+    QCOMPARE(f.dialogs.messages().size(), 1);
+    QCOMPARE(f.dialogs.lastMessage().caption, QStringLiteral("Engine List Busy"));
+    QCOMPARE(f.dialogs.lastMessage().icon, Dialogs::Icon::Warning);
+    QVERIFY(loaded.wait(10000));
+    for (int row = 0; row < f.page.model()->count(); ++row)
+        f.page.model()->setChecked(row, true);
+    f.run.Button6Click();
+    QVERIFY(f.waitForMessage(QStringLiteral("Submission Complete")));
+    QCOMPARE(f.result(QStringLiteral("E000")), QStringLiteral("OK"));
 }
 
 void TestSubmissionRun::deleteRefusedDuringRun()
