@@ -246,14 +246,15 @@ int main(int argc, char** argv)
                 ratioFour <= 1.0 ? "ok" : "OVER");
     status |= ratio <= 1.5 && ratioFour <= 1.0 ? 0 : 1;
 
-    // 20,000 pages with four connections, best of 2: time per page against the 2,000-page figure. The
-    // machine's speed drifts by tens of percent between minutes here, so each round pairs the large crawl
-    // with a 2,000-page crawl just before it, and the ratio is taken within the pair.
+    // 20,000 pages with four connections, best of 3 as the figures above: time per page against the
+    // 2,000-page figure. The machine's speed drifts by tens of percent between minutes here, so each round
+    // pairs the large crawl with a 2,000-page crawl just before it, and the ratio is taken within the pair.
     const QString url20000 = nginx.url(QStringLiteral("/s20000/"));
     Crawl big;
     big.seconds = 1e9;
     double perPageRatio = 1e9;
-    for (int round = 0; round < 2; ++round) {
+    QList<double> roundRatios;
+    for (int round = 0; round < 3; ++round) {
         const Crawl pair = auditCrawl(url2000, 4);
         const Crawl one = auditCrawl(url20000, 4);
         if (one.seconds < 0 || one.pages < Large || pair.seconds < 0 || pair.pages < Small) {
@@ -271,12 +272,14 @@ int main(int argc, char** argv)
         big.peakKb = std::max(big.peakKb, one.peakKb);
         big.pages = one.pages;
         perPageRatio = std::min(perPageRatio, ratioRound);
+        roundRatios.append(ratioRound);
     }
+    std::sort(roundRatios.begin(), roundRatios.end());
     std::printf("20,000 pages: best %.3f s, %.3f ms per page (2,000 pages, best of the first rounds: %.3f ms); per page "
-                "against its pair, best round %.3f (target <= 1.1) %s; peak resident memory %ld kB (target < 204800) "
+                "against its pair, best round %.3f (target <= 1.1) %s, median round %.3f; peak resident memory %ld kB (target < 204800) "
                 "%s\n",
                 big.seconds, big.seconds / Large * 1000, bestFour / Small * 1000, perPageRatio,
-                perPageRatio <= 1.1 ? "ok" : "OVER", big.peakKb, big.peakKb < 204800 ? "ok" : "OVER");
+                perPageRatio <= 1.1 ? "ok" : "OVER", roundRatios.at(1), big.peakKb, big.peakKb < 204800 ? "ok" : "OVER");
     status |= perPageRatio <= 1.1 && big.peakKb < 204800 ? 0 : 1;
 
     // The window following the same crawl: how long its event loop was ever held up.
