@@ -74,6 +74,9 @@ struct AuditCrawl::Private
     bool stopping = false;
     bool startFetched = false;
     bool finalizing = false;
+    // The end of a finished crawl, one step after the other.
+    enum class Ending { LinkStatuses, CrawlFindings, Findings, Commit };
+    Ending ending = Ending::LinkStatuses;
     qint64 lastLinkRowid = 0;      // the links given their status so far
     QSet<QString> brokenSeen;      // broken-link findings made so far (page, detail)
     QString startFailure; // why the start address gave nothing, for the crawl's error
@@ -114,7 +117,7 @@ struct AuditCrawl::Private
     // status, a few thousand links a unit, then the findings.
     void finalizeUnit();
     bool storeLinkStatuses(int maxLinks, bool* done);
-    bool storeFindings();
+    bool storeFindings(int maxFindings);
     // Marks the crawl's row ended; `notify` emits finished().
     void conclude(bool completed, bool notify = true);
     // Keeps the first failure's text; always false.
@@ -754,13 +757,13 @@ bool AuditCrawl::Private::storeLinkStatuses(int maxLinks, bool* done)
     return true;
 }
 
-bool AuditCrawl::Private::storeFindings()
+bool AuditCrawl::Private::storeFindings(int maxFindings)
 {
-    findings += AuditRules::crawlFindings(pages);
-    AuditRules::sort(findings);
     QSqlQuery insert(store->database());
     insert.prepare(QStringLiteral("INSERT INTO audit_findings(crawl_id, code, url, detail) VALUES(?, ?, ?, ?)"));
-    for (const AuditFinding& finding : qAsConst(findings)) {
+    const qsizetype end = qMin(findings.size(), qsizetype(findingsStored) + maxFindings);
+    while (findingsStored < end) {
+        const AuditFinding& finding = findings.at(findingsStored);
         insert.addBindValue(crawlId);
         insert.addBindValue(finding.code);
         insert.addBindValue(finding.url);
@@ -774,18 +777,46 @@ bool AuditCrawl::Private::storeFindings()
 
 void AuditCrawl::Private::finalizeUnit()
 {
-    // Thousands of statements in one go would hold the window up.
-    constexpr int LinksPerUnit = 4000;
-    bool done = false;
-    if (!pacer->write() || !storeLinkStatuses(LinksPerUnit, &done)) {
+    // Thousands of statements, or the commit of all of them, in one go would hold the window up.
+    constexpr int RowsPerUnit = 4000;
+    if (!pacer->write()) {
         conclude(false);
         return;
     }
-    if (!done) {
-        QTimer::singleShot(0, q, [this] { finalizeUnit(); });
+    switch (ending) {
+    case Ending::LinkStatuses: {
+        bool done = false;
+        if (!storeLinkStatuses(RowsPerUnit, &done)) {
+            conclude(false);
+            return;
+        }
+        if (done)
+            ending = Ending::CrawlFindings;
+        break;
+    }
+    case Ending::CrawlFindings:
+        findings += AuditRules::crawlFindings(pages);
+        AuditRules::sort(findings);
+        ending = Ending::Findings;
+        break;
+    case Ending::Findings:
+        if (!storeFindings(RowsPerUnit)) {
+            conclude(false);
+            return;
+        }
+        if (findingsStored >= findings.size())
+            ending = Ending::Commit;
+        break;
+    case Ending::Commit:
+        if (!pacer->flush()) {
+            conclude(false);
+            return;
+        }
+        // The crawl's own record, with a commit of its own that is now small.
+        conclude(true);
         return;
     }
-    conclude(storeFindings());
+    QTimer::singleShot(0, q, [this] { finalizeUnit(); });
 }
 
 void AuditCrawl::Private::finish(bool completed)
@@ -805,6 +836,7 @@ void AuditCrawl::Private::finish(bool completed)
     }
     if (completed && pacer) {
         finalizing = true;
+        ending = Ending::LinkStatuses;
         lastLinkRowid = 0;
         brokenSeen.clear();
         QTimer::singleShot(0, q, [this] { finalizeUnit(); });
