@@ -75,7 +75,7 @@ struct AuditCrawl::Private
     bool startFetched = false;
     bool finalizing = false;
     // The end of a finished crawl, one step after the other.
-    enum class Ending { LinkStatuses, CrawlFindings, Findings, Commit };
+    enum class Ending { LinkStatuses, CrawlFindings, Findings, Commit, Record };
     Ending ending = Ending::LinkStatuses;
     qint64 lastLinkRowid = 0;      // the links given their status so far
     QSet<QString> brokenSeen;      // broken-link findings made so far (page, detail)
@@ -812,6 +812,9 @@ void AuditCrawl::Private::finalizeUnit()
             conclude(false);
             return;
         }
+        ending = Ending::Record;
+        break;
+    case Ending::Record:
         // The crawl's own record, with a commit of its own that is now small.
         conclude(true);
         return;
