@@ -26,7 +26,6 @@ public:
     // Does one bounded piece of work; returns false once the database is
     // complete. Throws ListFileError when the file cannot be read.
     bool step();
-    bool done() const { return m_phase == Phase::Done; }
     // Runs the remaining steps at once.
     void finish();
     // The complete database; only once done.

@@ -43,9 +43,7 @@ public:
     // Does one piece; returns false once every line is there. Throws
     // ListFileError when the file cannot be read.
     bool step();
-    bool done() const { return m_phase == Phase::Done; }
-    // The lines so far; all of them once done.
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    // Every line, once step() has returned false.
     QStringList takeLines() { return std::move(m_lines); }
 
 private:
